@@ -11,6 +11,7 @@ function(lumetra_library target)
   if(ARG_DEPS)
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
   endif()
+  set_property(GLOBAL APPEND PROPERTY LUMETRA_LIBRARIES ${target})
 endfunction()
 
 # lumetra_tests(<label> [DEPS <libs...>])
