@@ -1,0 +1,5 @@
+#include "platform/core/object.h"
+
+#include "platform/core/object_handle.h"
+
+TObject::~TObject() { ObjectHandles::Release(this); }
