@@ -22,6 +22,8 @@ TDateTime Time();
 int DayOfWeek(TDateTime value);  // 1 = Sunday .. 7 = Saturday
 int DaysInMonth(int year, int month);
 bool IsLeapYear(int year);
+// The same day `months` later (clamped to the month's last day), time of day kept.
+TDateTime IncMonth(TDateTime value, int months);
 
 // Text forms with the format settings in force (FormatSettings()) unless given.
 std::string FormatDateTime(std::string_view format, TDateTime value);

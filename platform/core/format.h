@@ -33,8 +33,23 @@ struct TFormatSettings {
 // The settings in force, process-wide; tests set them to fixed values.
 TFormatSettings& FormatSettings();
 
-// Arguments of Format: integers, floats, strings and (for %p) pointers.
-using TFormatArg = std::variant<std::int64_t, double, std::string, const void*>;
+// Arguments of Format: integers, floats, strings and (for %p) pointers. String literals and
+// every integer type convert to the right alternative.
+struct TFormatArg : std::variant<std::int64_t, double, std::string, const void*> {
+    using Base = std::variant<std::int64_t, double, std::string, const void*>;
+    TFormatArg(int v) : Base(std::int64_t{v}) {}
+    TFormatArg(unsigned v) : Base(std::int64_t{v}) {}
+    TFormatArg(long v) : Base(std::int64_t{v}) {}
+    TFormatArg(long long v) : Base(std::int64_t{v}) {}
+    TFormatArg(unsigned long v) : Base(static_cast<std::int64_t>(v)) {}
+    TFormatArg(unsigned long long v) : Base(static_cast<std::int64_t>(v)) {}
+    TFormatArg(double v) : Base(v) {}
+    TFormatArg(float v) : Base(double{v}) {}
+    TFormatArg(const char* s) : Base(std::string(s)) {}
+    TFormatArg(std::string s) : Base(std::move(s)) {}
+    TFormatArg(std::string_view s) : Base(std::string(s)) {}
+    TFormatArg(const void* p) : Base(p) {}
+};
 // The class library's Format: %d %u %e %f %g %n %m %p %s %x with index, '-', width and
 // precision, '*' taken from the arguments. EConvertError on a bad format or argument.
 std::string Format(std::string_view format, std::initializer_list<TFormatArg> args);
@@ -50,6 +65,8 @@ enum class TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency }
 std::string FloatToStr(double value);
 std::string FloatToStr(double value, const TFormatSettings& fs);
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits);
+std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
+                        const TFormatSettings& fs);
 double StrToFloat(std::string_view text);  // EConvertError "'x' is not a valid floating point value"
 bool TryStrToFloat(std::string_view text, double& result);
 double StrToFloatDef(std::string_view text, double defaultValue);
