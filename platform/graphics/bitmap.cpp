@@ -1,0 +1,415 @@
+#include "platform/graphics/bitmap.h"
+
+#include <QImage>
+#include <QPainter>
+#include <cstring>
+#include <optional>
+
+#include "platform/graphics/gui_application.h"
+#include "platform/graphics/raster_canvas.h"
+
+namespace {
+
+constexpr long long kMaxPixels = 1LL << 28;  // 16384 x 16384
+
+// The sole reader of BMP bytes: every read is checked against what remains.
+class BmpReader {
+public:
+    explicit BmpReader(std::span<const std::uint8_t> data) : data_(data) {}
+    std::uint32_t U32(std::size_t at) const { need(at, 4); return data_[at] | data_[at + 1] << 8 | data_[at + 2] << 16 | static_cast<std::uint32_t>(data_[at + 3]) << 24; }
+    std::int32_t S32(std::size_t at) const { return static_cast<std::int32_t>(U32(at)); }
+    std::uint16_t U16(std::size_t at) const { need(at, 2); return static_cast<std::uint16_t>(data_[at] | data_[at + 1] << 8); }
+    std::uint8_t U8(std::size_t at) const { need(at, 1); return data_[at]; }
+    void need(std::size_t at, std::size_t n) const
+    {
+        if (at > data_.size() || n > data_.size() - at)
+            throw EInvalidGraphic("Bitmap image is not valid: truncated at offset " + std::to_string(at));
+    }
+    const std::uint8_t* At(std::size_t at, std::size_t n) const { need(at, n); return data_.data() + at; }
+
+private:
+    std::span<const std::uint8_t> data_;
+};
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+std::uint32_t argbOf(TColor c)
+{
+    c = ColorToRGB(c);
+    return 0xFF000000u | static_cast<std::uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
+
+int maskShift(std::uint32_t mask)
+{
+    int s = 0;
+    while (mask && !(mask & 1)) { mask >>= 1; ++s; }
+    return s;
+}
+std::uint8_t maskValue(std::uint32_t v, std::uint32_t mask)
+{
+    if (!mask) return 0;
+    const int shift = maskShift(mask);
+    const std::uint32_t max = mask >> shift;
+    return static_cast<std::uint8_t>(((v & mask) >> shift) * 255 / max);
+}
+
+}  // namespace
+
+struct TBitmap::Impl {
+    QImage image;
+    TPixelFormat format = pf24bit;
+    std::array<TColor, 2> palette{clBlack, clWhite};
+    std::optional<TColor> transparentColor;
+    std::unique_ptr<TRasterCanvas> canvas;
+
+    void Rebind()
+    {
+        if (canvas) canvas->Rebind(&image);
+    }
+    int NearestIndex(std::uint32_t argb) const
+    {
+        auto dist = [](std::uint32_t a, TColor c) {
+            c = ColorToRGB(c);
+            const int dr = static_cast<int>((a >> 16) & 0xFF) - GetRValue(c);
+            const int dg = static_cast<int>((a >> 8) & 0xFF) - GetGValue(c);
+            const int db = static_cast<int>(a & 0xFF) - GetBValue(c);
+            return dr * dr + dg * dg + db * db;
+        };
+        return dist(argb, palette[1]) < dist(argb, palette[0]) ? 1 : 0;
+    }
+    void MapToPalette()
+    {
+        const std::uint32_t colors[2] = {argbOf(palette[0]), argbOf(palette[1])};
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) row[x] = colors[NearestIndex(row[x])];
+        }
+    }
+};
+
+TBitmap::TBitmap() : d_(std::make_unique<Impl>()) { EnsureGuiApplication(); }
+
+TBitmap::TBitmap(int width, int height, TPixelFormat format) : TBitmap()
+{
+    SetPixelFormat(format);
+    SetSize(width, height);
+}
+
+TBitmap::TBitmap(const TBitmap& other) : TGraphic(other), d_(std::make_unique<Impl>())
+{
+    d_->image = other.d_->image.copy();
+    d_->format = other.d_->format;
+    d_->palette = other.d_->palette;
+    d_->transparentColor = other.d_->transparentColor;
+}
+
+TBitmap& TBitmap::operator=(const TBitmap& other)
+{
+    if (this != &other) Assign(other);
+    return *this;
+}
+
+TBitmap::~TBitmap() = default;
+
+std::unique_ptr<TGraphic> TBitmap::Clone() const { return std::make_unique<TBitmap>(*this); }
+bool TBitmap::Empty() const { return d_->image.isNull() || d_->image.width() == 0 || d_->image.height() == 0; }
+int TBitmap::Width() const { return d_->image.width(); }
+int TBitmap::Height() const { return d_->image.height(); }
+
+void TBitmap::SetSize(int width, int height)
+{
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (static_cast<long long>(width) * height > kMaxPixels)
+        throw EInvalidGraphicOperation("bitmap of " + std::to_string(width) + " x " + std::to_string(height) + " is too large");
+    if (width == Width() && height == Height()) return;
+    QImage next;
+    if (width > 0 && height > 0) {
+        next = QImage(width, height, d_->format == pf32bit ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        // New area takes the canvas brush colour, so callers choose what a grown bitmap shows.
+        const std::uint32_t fill = d_->canvas ? argbOf(d_->canvas->Brush().Color()) : 0xFFFFFFFFu;
+        next.fill(d_->format == pf1bit ? argbOf(d_->palette[d_->NearestIndex(fill)]) : fill);
+        const int w = std::min(width, Width()), h = std::min(height, Height());
+        for (int y = 0; y < h; ++y) std::memcpy(next.scanLine(y), d_->image.constScanLine(y), static_cast<std::size_t>(w) * 4);
+    }
+    if (d_->canvas) d_->canvas->Rebind(nullptr);
+    d_->image = std::move(next);
+    d_->Rebind();
+    Changed();
+}
+
+TPixelFormat TBitmap::PixelFormat() const { return d_->format; }
+
+void TBitmap::SetPixelFormat(TPixelFormat format)
+{
+    if (format != pf1bit && format != pf32bit) format = pf24bit;
+    if (format == d_->format) return;
+    if (d_->canvas) d_->canvas->Rebind(nullptr);
+    d_->format = format;
+    if (!d_->image.isNull()) {
+        d_->image = d_->image.convertToFormat(format == pf32bit ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (format == pf1bit) d_->MapToPalette();
+    }
+    d_->Rebind();
+    Changed();
+}
+
+std::array<TColor, 2> TBitmap::MonochromePalette() const { return d_->palette; }
+
+void TBitmap::SetMonochromePalette(std::array<TColor, 2> palette)
+{
+    d_->palette = palette;
+    if (d_->format == pf1bit) d_->MapToPalette();
+    Changed();
+}
+
+TColor TBitmap::TransparentColor() const
+{
+    if (d_->transparentColor) return *d_->transparentColor;
+    if (Empty()) return clDefault;
+    const QRgb v = d_->image.pixel(0, Height() - 1);
+    return RGB(qRed(v), qGreen(v), qBlue(v));
+}
+
+void TBitmap::SetTransparentColor(TColor color)
+{
+    d_->transparentColor = color;
+    Changed();
+}
+
+TCanvas& TBitmap::Canvas()
+{
+    if (!d_->canvas) d_->canvas = std::make_unique<TRasterCanvas>(&d_->image, 96);
+    return *d_->canvas;
+}
+
+std::uint32_t* TBitmap::ScanLine(int y)
+{
+    if (y < 0 || y >= Height()) throw ERangeError("Scan line index out of range");
+    return reinterpret_cast<std::uint32_t*>(d_->image.scanLine(y));
+}
+
+const std::uint32_t* TBitmap::ScanLine(int y) const
+{
+    if (y < 0 || y >= Height()) throw ERangeError("Scan line index out of range");
+    return reinterpret_cast<const std::uint32_t*>(d_->image.constScanLine(y));
+}
+
+TRasterImage TBitmap::ToImage() const
+{
+    TRasterImage out(Width(), Height());
+    for (int y = 0; y < out.Height; ++y)
+        std::memcpy(&out.Pixels[static_cast<std::size_t>(y) * out.Width], d_->image.constScanLine(y),
+                    static_cast<std::size_t>(out.Width) * 4);
+    if (d_->format != pf32bit)
+        for (auto& p : out.Pixels) p |= 0xFF000000u;
+    return out;
+}
+
+void TBitmap::Draw(TCanvas& canvas, const TRect& r) const
+{
+    if (Empty()) return;
+    auto image = std::make_shared<TRasterImage>(ToImage());
+    image->HasAlpha = false;
+    if (Transparent()) {
+        const std::uint32_t key = argbOf(TransparentColor()) & 0xFFFFFF;
+        for (auto& p : image->Pixels) p = (p & 0xFFFFFF) == key ? 0 : (p | 0xFF000000u);
+        image->HasAlpha = true;
+    }
+    canvas.DrawImage(r, std::move(image));
+}
+
+void TBitmap::AssignImage(const TRasterImage& image)
+{
+    if (d_->canvas) d_->canvas->Rebind(nullptr);
+    d_->format = image.HasAlpha ? pf32bit : pf24bit;
+    QImage next(image.Width, image.Height, image.HasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < image.Height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(next.scanLine(y));
+        for (int x = 0; x < image.Width; ++x) row[x] = image.HasAlpha ? image.At(x, y) : (image.At(x, y) | 0xFF000000u);
+    }
+    d_->image = std::move(next);
+    d_->Rebind();
+    Changed();
+}
+
+void TBitmap::Assign(const TGraphic& source)
+{
+    if (&source == this) return;
+    if (const auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
+        if (d_->canvas) d_->canvas->Rebind(nullptr);
+        d_->image = bmp->d_->image.copy();
+        d_->format = bmp->d_->format;
+        d_->palette = bmp->d_->palette;
+        d_->transparentColor = bmp->d_->transparentColor;
+        SetTransparent(bmp->Transparent());
+        d_->Rebind();
+        Changed();
+        return;
+    }
+    // Any other graphic converts through its pixels.
+    AssignImage(source.ToImage());
+}
+
+void TBitmap::LoadFromBytes(std::span<const std::uint8_t> data)
+{
+    BmpReader in(data);
+    if (data.size() < 2 || data[0] != 'B' || data[1] != 'M') throw EInvalidGraphic("Bitmap image is not valid");
+    const std::uint32_t bitsOffset = in.U32(10);
+    const std::uint32_t headerSize = in.U32(14);
+    int width, height, bpp;
+    std::uint32_t compression = 0, colorsUsed = 0;
+    int paletteEntrySize = 4;
+    if (headerSize == 12) {
+        width = in.U16(18);
+        height = static_cast<std::int16_t>(in.U16(20));
+        bpp = in.U16(24);
+        paletteEntrySize = 3;
+    } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 64 || headerSize == 108 ||
+               headerSize == 124) {
+        width = in.S32(18);
+        height = in.S32(22);
+        bpp = in.U16(28);
+        compression = in.U32(30);
+        colorsUsed = in.U32(46);
+    } else {
+        throw EInvalidGraphic("Bitmap image is not valid: unknown header size " + std::to_string(headerSize));
+    }
+    const bool topDown = height < 0;
+    if (height == INT32_MIN) throw EInvalidGraphic("Bitmap image is not valid");
+    if (topDown) height = -height;
+    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPixels)
+        throw EInvalidGraphic("Bitmap image is not valid: size " + std::to_string(width) + " x " + std::to_string(height));
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        throw EInvalidGraphic("Bitmap image is not valid: " + std::to_string(bpp) + " bits per pixel");
+    if (compression != 0 && !(compression == 3 && (bpp == 16 || bpp == 32)))
+        throw EInvalidGraphic("Bitmap image is not valid: compression " + std::to_string(compression) + " is not supported");
+
+    std::uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+    if (bpp == 16) masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    if (compression == 3) {
+        // Masks follow a 40-byte header, or sit inside a longer one at the same place.
+        for (int i = 0; i < 3; ++i) masks[i] = in.U32(14 + 40 + 4 * i);
+        if (headerSize >= 56) masks[3] = in.U32(14 + 52);
+    }
+
+    std::vector<std::uint32_t> palette;
+    if (bpp <= 8) {
+        std::uint32_t count = colorsUsed ? colorsUsed : (1u << bpp);
+        if (count > (1u << bpp)) throw EInvalidGraphic("Bitmap image is not valid: palette of " + std::to_string(count) + " colours");
+        const std::size_t at = 14 + headerSize;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint8_t* e = in.At(at + i * paletteEntrySize, 3);
+            palette.push_back(0xFF000000u | e[2] << 16 | e[1] << 8 | e[0]);
+        }
+    }
+
+    const std::size_t stride = ((static_cast<std::size_t>(bpp) * width + 31) / 32) * 4;
+    in.need(bitsOffset, stride * height);
+
+    QImage image(width, height, bpp == 32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int row = 0; row < height; ++row) {
+        const std::uint8_t* src = in.At(bitsOffset + stride * (topDown ? row : height - 1 - row), stride);
+        auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(row));
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t v = 0;
+            switch (bpp) {
+            case 1:
+            case 4:
+            case 8: {
+                const int bit = x * bpp;
+                const int index = (src[bit / 8] >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1);
+                if (static_cast<std::size_t>(index) >= palette.size())
+                    throw EInvalidGraphic("Bitmap image is not valid: colour index out of the palette");
+                v = palette[index];
+                break;
+            }
+            case 16: {
+                const std::uint32_t p = src[x * 2] | src[x * 2 + 1] << 8;
+                v = 0xFF000000u | maskValue(p, masks[0]) << 16 | maskValue(p, masks[1]) << 8 | maskValue(p, masks[2]);
+                break;
+            }
+            case 24: v = 0xFF000000u | src[x * 3 + 2] << 16 | src[x * 3 + 1] << 8 | src[x * 3]; break;
+            case 32: {
+                const std::uint32_t p = src[x * 4] | src[x * 4 + 1] << 8 | src[x * 4 + 2] << 16 |
+                                        static_cast<std::uint32_t>(src[x * 4 + 3]) << 24;
+                if (compression == 3)
+                    v = static_cast<std::uint32_t>(masks[3] ? maskValue(p, masks[3]) : 0) << 24 |
+                        maskValue(p, masks[0]) << 16 | maskValue(p, masks[1]) << 8 | maskValue(p, masks[2]);
+                else
+                    v = p;
+                break;
+            }
+            }
+            dst[x] = v;
+        }
+    }
+
+    if (d_->canvas) d_->canvas->Rebind(nullptr);
+    d_->image = std::move(image);
+    d_->format = bpp == 1 ? pf1bit : bpp == 32 ? pf32bit : pf24bit;
+    if (bpp == 1) {
+        const auto toColor = [](std::uint32_t v) { return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); };
+        d_->palette = {toColor(palette.at(0)), palette.size() > 1 ? toColor(palette[1]) : clWhite};
+    }
+    d_->Rebind();
+    Changed();
+}
+
+std::vector<std::uint8_t> TBitmap::SaveToBytes() const
+{
+    const int width = Width(), height = Height();
+    const int bpp = d_->format == pf1bit ? 1 : d_->format == pf32bit ? 32 : 24;
+    const std::uint32_t stride = ((static_cast<std::uint32_t>(bpp) * width + 31) / 32) * 4;
+    const std::uint32_t paletteSize = bpp == 1 ? 8 : 0;
+    const std::uint32_t bitsOffset = 14 + 40 + paletteSize;
+    const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(height);
+    std::vector<std::uint8_t> out;
+    out.reserve(bitsOffset + imageSize);
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, bitsOffset + imageSize);
+    put32(out, 0);
+    put32(out, bitsOffset);
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(width));
+    put32(out, static_cast<std::uint32_t>(height));
+    put16(out, 1);
+    put16(out, static_cast<std::uint32_t>(bpp));
+    put32(out, 0);
+    put32(out, imageSize);
+    put32(out, 3780);  // 96 dots per inch
+    put32(out, 3780);
+    put32(out, bpp == 1 ? 2 : 0);
+    put32(out, 0);
+    if (bpp == 1)
+        for (TColor c : d_->palette) put32(out, argbOf(c) & 0xFFFFFF);
+    std::vector<std::uint8_t> row(stride);
+    for (int y = height - 1; y >= 0; --y) {
+        std::fill(row.begin(), row.end(), 0);
+        const auto* src = reinterpret_cast<const std::uint32_t*>(d_->image.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = src[x];
+            if (bpp == 1) {
+                if (d_->NearestIndex(v)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            } else if (bpp == 24) {
+                row[x * 3] = v & 0xFF;
+                row[x * 3 + 1] = (v >> 8) & 0xFF;
+                row[x * 3 + 2] = (v >> 16) & 0xFF;
+            } else {
+                std::memcpy(&row[x * 4], &v, 4);
+            }
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
