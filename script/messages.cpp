@@ -1,0 +1,6 @@
+#include "script/messages.h"
+
+TksMessages& ksMessages() {
+    static TksMessages messages;
+    return messages;
+}

@@ -1,0 +1,2 @@
+var FromFile: Integer;
+begin end.
