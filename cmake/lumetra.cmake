@@ -38,3 +38,20 @@ function(lumetra_tests label)
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE PRE_TEST)
 endfunction()
+
+# lumetra_embed(<target> <file> <function>)
+# Compiles <file> (relative to the current folder) into <target> as `std::string_view <function>()`,
+# regenerated when the file changes.
+function(lumetra_embed target file function)
+  set(input "${CMAKE_CURRENT_SOURCE_DIR}/${file}")
+  get_filename_component(stem "${file}" NAME_WE)
+  set(output "${CMAKE_CURRENT_BINARY_DIR}/embedded/${stem}_${function}.cpp")
+  add_custom_command(
+    OUTPUT "${output}"
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${input} -DOUTPUT=${output} -DFUNCTION=${function}
+            -P "${CMAKE_SOURCE_DIR}/cmake/embed.cmake"
+    DEPENDS "${input}" "${CMAKE_SOURCE_DIR}/cmake/embed.cmake"
+    COMMENT "Embedding ${file}"
+    VERBATIM)
+  target_sources(${target} PRIVATE "${output}")
+endfunction()
