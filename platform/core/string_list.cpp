@@ -1,6 +1,8 @@
 // TStrings and TStringList.
 #include "platform/core/string_list.h"
 
+#include "platform/core/property_stream.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -554,4 +556,39 @@ void TStringList::SetCaseSensitive(bool value) {
     if (value == caseSensitive_) return;
     caseSensitive_ = value;
     if (sorted_) Sort();
+}
+
+void TStrings::Assign(const TPersistent* source) {
+    if (const auto* strings = dynamic_cast<const TStrings*>(source)) {
+        Assign(*strings);
+        return;
+    }
+    TPersistent::Assign(source);
+}
+
+void TStrings::DefineProperties(TFiler& filer) {
+    TPersistent::DefineProperties(filer);
+    filer.DefineProperty(
+        "Strings",
+        [this](TReader& reader) {
+            std::vector<std::string> lines;
+            reader.ReadListBegin();
+            while (!reader.EndOfList()) lines.push_back(reader.ReadString());
+            reader.ReadListEnd();
+            BeginUpdate();
+            try {
+                Clear();
+                for (const std::string& line : lines) Add(line);
+            } catch (...) {
+                EndUpdate();
+                throw;
+            }
+            EndUpdate();
+        },
+        [this](TWriter& writer) {
+            writer.WriteListBegin();
+            for (int i = 0; i < Count(); ++i) writer.WriteString(Get(i));
+            writer.WriteListEnd();
+        },
+        Count() > 0);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/core/object.h"
+#include "platform/core/persistent.h"
 #include "platform/core/text.h"
 
 class TStream;
@@ -16,7 +17,8 @@ enum TDuplicates { dupIgnore, dupAccept, dupError };
 
 // The abstract list. Subclasses supply storage (Count, Get, InsertObject, Delete, Clear and,
 // when they keep objects, GetObject/PutObject); everything else is built on those.
-class TStrings : public TObject {
+class TStrings : public TPersistent {
+    LUMETRA_CLASS(TStrings, TPersistent)
 public:
     TStrings() = default;
     TStrings(const TStrings&) = delete;
@@ -40,6 +42,9 @@ public:
     void AddStrings(const TStrings& strings);
     // Replaces the lines and objects with those of source.
     virtual void Assign(const TStrings& source);
+    void Assign(const TPersistent* source) override;
+    // The lines travel in component streams as the defined property "Strings".
+    void DefineProperties(TFiler& filer) override;
 
     // -1 when missing. Lines compare as CompareStrings does (case-insensitive by default).
     virtual int IndexOf(std::string_view s) const;
@@ -118,6 +123,7 @@ class TStringList;
 using TStringListSortCompare = std::function<int(TStringList& list, int index1, int index2)>;
 
 class TStringList : public TStrings {
+    LUMETRA_CLASS(TStringList, TStrings)
 public:
     TStringList() = default;
     explicit TStringList(bool ownsObjects) : ownsObjects_(ownsObjects) {}

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/core/exception.h"
+#include "platform/core/property_stream.h"
 #include "platform/core/stream.h"
 
 namespace {
@@ -353,3 +354,23 @@ TEST_F(StringListFiles, SavesInTheCodePageAndNeverHalfWrites) {
 }
 
 } // namespace
+
+TEST(StringListStreaming, LinesTravelAsTheStringsProperty) {
+    TStringList source;
+    source.Add("SELECT *");
+    source.Add("FROM patient");
+    source.Add("WHERE name like '%王%'");
+    TMemoryStream stream;
+    TWriter(stream).WriteProperties(source);
+
+    TStringList copy;
+    copy.Add("stale");
+    stream.SetPosition(0);
+    TReader(stream).ReadPropertiesToEnd(copy);
+    EXPECT_EQ(copy.Text(), source.Text());
+
+    TStringList assigned;
+    assigned.Assign(static_cast<const TPersistent*>(&source));
+    EXPECT_EQ(assigned.Count(), 3);
+    EXPECT_TRUE(TStringList::StaticClass().InheritsFrom("TPersistent"));
+}
