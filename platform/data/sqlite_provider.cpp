@@ -1,0 +1,395 @@
+#include "platform/data/sqlite_provider.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/core/format.h"
+#include "platform/core/text.h"
+#include "platform/data/jet_sql.h"
+
+namespace {
+
+[[noreturn]] void Fail(sqlite3* db) {
+    throw EDatabaseError(sqlite3_errmsg(db));
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql) : db_(db) {
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail) !=
+            SQLITE_OK)
+            Fail(db);
+        if (!stmt_) throw EDatabaseError("Command text does not return a result set");
+        while (tail && *tail && std::isspace(static_cast<unsigned char>(*tail)))
+            ++tail;
+        // A trailing ";" is fine; a second statement is not run silently.
+        if (tail && *tail == ';') {
+            ++tail;
+            while (*tail && std::isspace(static_cast<unsigned char>(*tail)))
+                ++tail;
+        }
+        if (tail && *tail) {
+            sqlite3_finalize(stmt_);
+            throw EDatabaseError("Characters found after end of SQL statement.");
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+    void Bind(const std::vector<Variant>& params) {
+        int expected = sqlite3_bind_parameter_count(stmt_);
+        if (expected != static_cast<int>(params.size()))
+            throw EDatabaseError(Format("The statement expects %d parameter(s), %d given",
+                                        {expected, static_cast<int>(params.size())}));
+        for (int i = 0; i < expected; ++i) {
+            const Variant& v = params[static_cast<std::size_t>(i)];
+            int rc = SQLITE_OK;
+            switch (v.Kind()) {
+            case VariantKind::Empty:
+            case VariantKind::Null:
+                rc = sqlite3_bind_null(stmt_, i + 1);
+                break;
+            case VariantKind::Int32:
+            case VariantKind::Int64:
+                rc = sqlite3_bind_int64(stmt_, i + 1, v.Int64Value());
+                break;
+            case VariantKind::Bool:
+                rc = sqlite3_bind_int(stmt_, i + 1, v.BoolValue() ? 1 : 0);
+                break;
+            case VariantKind::Double:
+                rc = sqlite3_bind_double(stmt_, i + 1, v.DoubleValue());
+                break;
+            case VariantKind::Date: {
+                std::string t = DateTimeToSqlText(v.DoubleValue());
+                rc = sqlite3_bind_text(stmt_, i + 1, t.c_str(), static_cast<int>(t.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            case VariantKind::String:
+                rc = sqlite3_bind_text(stmt_, i + 1, v.StringValue().data(),
+                                       static_cast<int>(v.StringValue().size()), SQLITE_TRANSIENT);
+                break;
+            case VariantKind::Array:
+                throw EDatabaseError("An array cannot be a parameter value");
+            }
+            if (rc != SQLITE_OK) Fail(db_);
+        }
+    }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+std::vector<TDbColumn> Columns(sqlite3_stmt* st) {
+    std::vector<TDbColumn> cols;
+    int n = sqlite3_column_count(st);
+    for (int c = 0; c < n; ++c) {
+        TDbColumn col;
+        const char* name = sqlite3_column_name(st, c);
+        col.Name = name ? name : "";
+        SqliteDeclaredType(sqlite3_column_decltype(st, c), col.DataType, col.Size);
+        cols.push_back(std::move(col));
+    }
+    return cols;
+}
+
+Variant ReadCell(sqlite3_stmt* st, int c, TFieldType type) {
+    switch (sqlite3_column_type(st, c)) {
+    case SQLITE_NULL:
+        return Variant::Null();
+    case SQLITE_INTEGER: {
+        sqlite3_int64 i = sqlite3_column_int64(st, c);
+        switch (type) {
+        case ftBoolean:
+            return Variant(i != 0);
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftFMTBcd:
+            return Variant(static_cast<double>(i));
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+        case ftTimeStamp:
+            return Variant::FromDate(static_cast<double>(i));
+        case ftLargeint:
+            return Variant(static_cast<long long>(i));
+        default:
+            if (i >= INT32_MIN && i <= INT32_MAX) return Variant(static_cast<int>(i));
+            return Variant(static_cast<long long>(i));
+        }
+    }
+    case SQLITE_FLOAT: {
+        double d = sqlite3_column_double(st, c);
+        if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp)
+            return Variant::FromDate(d);
+        if (type == ftBoolean) return Variant(d != 0);
+        return Variant(d);
+    }
+    case SQLITE_TEXT: {
+        std::string_view s(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                           static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp) {
+            TDateTime d;
+            if (SqlTextToDateTime(s, d)) return Variant::FromDate(d);
+        }
+        return Variant(s);
+    }
+    default: {
+        const void* p = sqlite3_column_blob(st, c);
+        int n = sqlite3_column_bytes(st, c);
+        return Variant(std::string_view(static_cast<const char*>(p), static_cast<std::size_t>(n)));
+    }
+    }
+}
+
+// Expression columns have no declared type: the first value decides.
+TFieldType TypeOfValue(int storage) {
+    switch (storage) {
+    case SQLITE_INTEGER:
+        return ftInteger;
+    case SQLITE_FLOAT:
+        return ftFloat;
+    case SQLITE_BLOB:
+        return ftBlob;
+    default:
+        return ftWideString;
+    }
+}
+
+int Digits(std::string_view s, std::size_t& i, int maxDigits) {
+    int v = 0, n = 0;
+    while (i < s.size() && n < maxDigits && std::isdigit(static_cast<unsigned char>(s[i]))) {
+        v = v * 10 + (s[i] - '0');
+        ++i;
+        ++n;
+    }
+    return n == 0 ? -1 : v;
+}
+
+} // namespace
+
+// ---- types and date text -----------------------------------------------------------------------
+
+void SqliteDeclaredType(const char* declared, TFieldType& type, int& size) {
+    size = 0;
+    if (!declared || !*declared) {
+        type = ftUnknown;
+        return;
+    }
+    std::string t = UpperCase(declared);
+    std::size_t paren = t.find('(');
+    if (paren != std::string::npos) size = std::atoi(t.c_str() + paren + 1);
+    std::string base = Trim(t.substr(0, paren));
+    auto has = [&](const char* w) { return base.find(w) != std::string::npos; };
+    if (has("BOOL") || base == "BIT" || base == "YESNO")
+        type = ftBoolean;
+    else if (base == "BIGINT" || base == "INT64" || base == "LARGEINT")
+        type = ftLargeint;
+    else if (base == "SMALLINT" || base == "SHORT")
+        type = ftSmallint;
+    else if (base == "TINYINT" || base == "BYTE")
+        type = ftWord;
+    else if (has("INT") || base == "COUNTER" || base == "LONG")
+        type = ftInteger;
+    else if (base == "DATE")
+        type = ftDate;
+    else if (base == "TIME")
+        type = ftTime;
+    else if (has("DATE") || has("TIME"))
+        type = ftDateTime;
+    else if (has("CURRENCY") || has("MONEY"))
+        type = ftCurrency;
+    else if (has("DEC") || has("NUMERIC"))
+        type = ftFMTBcd;
+    else if (has("REAL") || has("FLOA") || has("DOUB") || base == "SINGLE")
+        type = ftFloat;
+    else if (has("LONGTEXT") || has("MEMO") || has("CLOB") || base == "NTEXT" || has("LONGCHAR") ||
+             has("LONGVARCHAR"))
+        type = ftMemo;
+    else if (has("CHAR") || has("TEXT") || has("STRING")) {
+        type = ftWideString;
+        if (size <= 0) size = 255;
+    } else if (has("BLOB") || has("BINARY") || has("OLE") || has("IMAGE"))
+        type = ftBlob;
+    else if (has("GUID"))
+        type = ftGuid;
+    else
+        type = ftWideString;
+}
+
+std::string DateTimeToSqlText(TDateTime value) {
+    int y, mo, d, h, mi, s, ms;
+    DecodeDate(value, y, mo, d);
+    DecodeTime(value, h, mi, s, ms);
+    char buf[40];
+    if (ms)
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s,
+                      ms);
+    else
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
+    return buf;
+}
+
+bool SqlTextToDateTime(std::string_view s, TDateTime& value) {
+    std::size_t i = 0;
+    int y = Digits(s, i, 4);
+    if (y < 0 || i >= s.size() || s[i] != '-') return false;
+    ++i;
+    int mo = Digits(s, i, 2);
+    if (mo < 0 || i >= s.size() || s[i] != '-') return false;
+    ++i;
+    int d = Digits(s, i, 2);
+    if (d < 0) return false;
+    int h = 0, mi = 0, sec = 0, ms = 0;
+    if (i < s.size()) {
+        if (s[i] != ' ' && s[i] != 'T') return false;
+        ++i;
+        h = Digits(s, i, 2);
+        if (h < 0 || i >= s.size() || s[i] != ':') return false;
+        ++i;
+        mi = Digits(s, i, 2);
+        if (mi < 0) return false;
+        if (i < s.size() && s[i] == ':') {
+            ++i;
+            sec = Digits(s, i, 2);
+            if (sec < 0) return false;
+            if (i < s.size() && s[i] == '.') {
+                ++i;
+                std::size_t start = i;
+                int frac = Digits(s, i, 9);
+                if (frac < 0) return false;
+                std::size_t n = i - start;
+                ms = static_cast<int>(
+                    std::lround(frac / std::pow(10.0, static_cast<double>(n)) * 1000.0));
+                if (ms > 999) ms = 999;
+            }
+        }
+        if (i != s.size()) return false;
+    }
+    TDateTime date, time;
+    if (!TryEncodeDate(y, mo, d, date) || !TryEncodeTime(h, mi, sec, ms, time)) return false;
+    value = date < 0 ? date - time : date + time;
+    return true;
+}
+
+// ---- the provider ------------------------------------------------------------------------------
+
+TSqliteProvider::TSqliteProvider(const std::string& path, bool readOnly, bool jetDialect,
+                                 bool create)
+    : jet_(jetDialect) {
+    std::error_code ec;
+    if (!create && !std::filesystem::exists(path, ec))
+        throw EDatabaseError("Could not find file '" + path + "'.");
+    int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (create && !readOnly) flags |= SQLITE_OPEN_CREATE;
+    flags |= SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EDatabaseError(msg + ": '" + path + "'");
+    }
+    sqlite3_extended_result_codes(db_, 0);
+    sqlite3_busy_timeout(db_, 2000);
+    // Reading the schema finds a file that is not a database, or a damaged one, now rather
+    // than at the first query.
+    char* err = nullptr;
+    if (sqlite3_exec(db_, "select count(*) from sqlite_master", nullptr, nullptr, &err) !=
+        SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errmsg(db_);
+        sqlite3_free(err);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EDatabaseError(msg + ": '" + path + "'");
+    }
+    if (jet_) RegisterJetFunctions(db_);
+}
+
+TSqliteProvider::~TSqliteProvider() {
+    sqlite3_close(db_);
+}
+
+std::string TSqliteProvider::Translate(const std::string& sql) const {
+    return jet_ ? TranslateJetSQL(sql) : sql;
+}
+
+TDbResultSet TSqliteProvider::Query(const std::string& sql, const std::vector<Variant>& params) {
+    Statement st(db_, Translate(sql));
+    st.Bind(params);
+    TDbResultSet result;
+    result.Columns = Columns(st.get());
+    const int n = result.ColumnCount();
+    if (n == 0) throw EDatabaseError("Command text does not return a result set");
+    std::vector<TFieldType> types;
+    for (const auto& c : result.Columns)
+        types.push_back(c.DataType);
+    for (;;) {
+        int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) Fail(db_);
+        for (int c = 0; c < n; ++c) {
+            if (types[static_cast<std::size_t>(c)] == ftUnknown &&
+                sqlite3_column_type(st.get(), c) != SQLITE_NULL) {
+                auto& col = result.Columns[static_cast<std::size_t>(c)];
+                col.DataType = types[static_cast<std::size_t>(c)] =
+                    TypeOfValue(sqlite3_column_type(st.get(), c));
+                if (col.DataType == ftWideString) col.Size = 255;
+            }
+            result.Cells.push_back(ReadCell(st.get(), c, types[static_cast<std::size_t>(c)]));
+        }
+    }
+    for (auto& col : result.Columns)
+        if (col.DataType == ftUnknown) {
+            col.DataType = ftWideString;
+            col.Size = 255;
+        }
+    return result;
+}
+
+std::vector<TDbColumn> TSqliteProvider::Describe(const std::string& sql,
+                                                 const std::vector<Variant>& params) {
+    (void)params;
+    Statement st(db_, Translate(sql));
+    auto cols = Columns(st.get());
+    for (auto& col : cols)
+        if (col.DataType == ftUnknown) {
+            col.DataType = ftWideString;
+            col.Size = 255;
+        }
+    return cols;
+}
+
+int TSqliteProvider::Execute(const std::string& sql, const std::vector<Variant>& params) {
+    Statement st(db_, Translate(sql));
+    st.Bind(params);
+    for (;;) {
+        int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) Fail(db_);
+    }
+    return sqlite3_changes(db_);
+}
+
+std::vector<TDbTableInfo> TSqliteProvider::Tables() {
+    Statement st(
+        db_, "select name, type from sqlite_master where type in ('table','view') order by name");
+    std::vector<TDbTableInfo> out;
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        TDbTableInfo t;
+        t.Name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
+        t.Type =
+            type == "view" ? "VIEW" : (t.Name.rfind("sqlite_", 0) == 0 ? "SYSTEM TABLE" : "TABLE");
+        out.push_back(std::move(t));
+    }
+    return out;
+}

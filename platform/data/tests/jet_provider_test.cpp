@@ -1,0 +1,406 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "platform/core/date_time.h"
+#include "platform/core/format.h"
+#include "platform/core/text.h"
+#include "platform/data/ado.h"
+#include "platform/data/jet_file.h"
+#include "platform/data/tests/data_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kJetPrefix = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+const char* kJetSuffix = ";Persist Security Info=False;Jet OLEDB:Database Password=";
+
+std::string JetString(const std::string& path, const std::string& password = "5827140") {
+    return kJetPrefix + path + kJetSuffix + password;
+}
+
+// The value as mdb-export writes it, for comparing.
+std::string ExportText(const TField& f) {
+    Variant v = f.Value();
+    if (v.IsNull()) return "";
+    switch (v.Kind()) {
+    case VariantKind::Date:
+        return FormatDateTime("yyyy-mm-dd hh:nn:ss", v.DoubleValue());
+    case VariantKind::Bool:
+        return v.BoolValue() ? "1" : "0";
+    default:
+        return v.AsString();
+    }
+}
+
+bool SameCell(const TField& f, const std::string& exported) {
+    Variant v = f.Value();
+    if (v.Kind() == VariantKind::Double) {
+        if (exported.empty()) return false;
+        return std::fabs(v.DoubleValue() - std::stod(exported)) < 1e-9;
+    }
+    return ExportText(f) == exported;
+}
+
+// mdb-export's CSV: quoted text may hold line breaks; "" is a quote.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1);
+    std::string cell;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                cell += '"', ++i;
+            else if (c == '"')
+                quoted = false;
+            else
+                cell += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(std::move(cell));
+            cell.clear();
+        } else if (c == '\n') {
+            rows.back().push_back(std::move(cell));
+            cell.clear();
+            rows.emplace_back();
+        } else if (c != '\r') {
+            cell += c;
+        }
+    }
+    if (rows.back().empty()) rows.pop_back();
+    return rows;
+}
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[65536];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        if (::pclose(p) != 0) out.clear();
+    }
+    return out;
+}
+
+std::vector<std::vector<std::string>> Rows(TADOConnection& conn, const std::string& sql) {
+    TADOQuery q(nullptr);
+    q.SetConnection(&conn);
+    q.SQL().SetText(sql);
+    q.Open();
+    std::vector<std::vector<std::string>> rows;
+    for (; !q.Eof(); q.Next()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            row.push_back(ExportText(*q.Fields()[i]));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+class JetProviderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(SharedExams()))
+            GTEST_SKIP() << "the shared fixture " << SharedExams() << " is absent";
+        cache = std::make_unique<CacheDirScope>(dir / "cache");
+    }
+
+    std::string CopyOfExams(const std::string& name) {
+        std::string path = dir / name;
+        fs::copy_file(SharedExams(), path);
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+        return path;
+    }
+
+    // A SQLite twin of the exam table, written through the data layer from the Jet rows.
+    std::string MakeSqliteCopy(TADOConnection& jet) {
+        TADOTable source(nullptr);
+        source.SetConnection(&jet);
+        source.SetTableName("patient");
+        source.Open();
+        std::string path = dir / "copy.db";
+        TADOConnection out(nullptr);
+        out.SetConnectionString("Provider=SQLite;Data Source=" + path);
+        std::string create = "create table patient (", insert = "insert into patient values (";
+        for (int i = 0; i < source.FieldCount(); ++i) {
+            const TField& f = *source.Fields()[i];
+            std::string type;
+            switch (f.DataType()) {
+            case ftInteger:
+                type = "INTEGER";
+                break;
+            case ftWideString:
+                type = "VARCHAR(" + std::to_string(f.Size()) + ")";
+                break;
+            case ftMemo:
+                type = "LONGTEXT";
+                break;
+            case ftDateTime:
+                type = "DATETIME";
+                break;
+            case ftCurrency:
+                type = "CURRENCY";
+                break;
+            case ftBoolean:
+                type = "BOOLEAN";
+                break;
+            default:
+                ADD_FAILURE() << f.FieldName() << " " << FieldTypeName(f.DataType());
+                type = "BLOB";
+            }
+            create += (i ? ", " : "") + f.FieldName() + " " + type;
+            insert += (i ? ", :p" : ":p") + std::to_string(i);
+        }
+        out.Execute(create + ")");
+        out.Execute("begin");
+        TADOCommand cmd(nullptr);
+        cmd.SetConnection(&out);
+        cmd.SetCommandText(insert + ")");
+        for (source.First(); !source.Eof(); source.Next()) {
+            for (int i = 0; i < source.FieldCount(); ++i)
+                cmd.Parameters()->Items(i)->SetValue(source.Fields()[i]->Value());
+            cmd.Execute();
+        }
+        out.Execute("commit");
+        return path;
+    }
+
+    FixedFormats formats;
+    TempDir dir;
+    std::unique_ptr<CacheDirScope> cache;
+};
+
+TEST_F(JetProviderTest, SameSqlGivesSameRowsFromJetSqliteAndMdbExport) {
+    TADOConnection jet(nullptr);
+    jet.SetConnectionString(JetString(SharedExams()));
+    jet.Open();
+    TADOConnection twin(nullptr);
+    twin.SetConnectionString(kJetPrefix + MakeSqliteCopy(jet) + kJetSuffix + "5827140");
+
+    // The exam browser's query forms, with the short date format y-m-d.
+    const std::string head = "select * from patient\r\n";
+    const std::vector<std::string> queries = {
+        head + " where  name like '%%张%%'and BaoGaoriqi>=#2010-9-1 00:00:00# and "
+               "BaoGaoriqi<=#2010-9-19 23:59:59#",
+        head + " where  csid=100079 and BaoGaoriqi>=#2010-8-1 00:00:00# and BaoGaoriqi<=#2010-9-30 "
+               "23:59:59#",
+        head + " where  name like '%%张%%' and jianchadoc like '%%李%%'and BaoGaoriqi>=#2010-8-1 "
+               "00:00:00# and BaoGaoriqi<=#2010-9-30 23:59:59#",
+        head + " where  BaoGaoriqi>=#2010-9-1# and BaoGaoriqi<=#2010-9-19#",
+        head + " where  name like '张*' and imagepath is null",
+        head + " where  NAME like '%''%'",
+    };
+    std::vector<std::size_t> counts;
+    for (const std::string& sql : queries) {
+        SCOPED_TRACE(sql);
+        auto a = Rows(jet, sql);
+        auto b = Rows(twin, sql);
+        EXPECT_EQ(a, b);
+        counts.push_back(a.size());
+    }
+    EXPECT_GT(counts[0], 0u);
+    EXPECT_EQ(counts[1], 1u);
+    EXPECT_GT(counts[3], counts[0]);
+    EXPECT_EQ(counts[5], 1u); // the name with a single quote
+
+    std::string csv = RunCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' '" +
+                                 SharedExams() + "' patient 2>/dev/null");
+    if (csv.empty()) GTEST_SKIP() << "mdb-export is not available";
+    auto exported = ParseCsv(csv);
+    ASSERT_GT(exported.size(), 1u);
+    const auto& names = exported[0];
+    std::map<int, std::vector<std::string>> byId;
+    for (std::size_t r = 1; r < exported.size(); ++r)
+        byId[std::stoi(exported[r][0])] = exported[r];
+
+    TADOQuery all(nullptr);
+    all.SetConnection(&jet);
+    all.SQL().SetText("select * from patient");
+    all.Open();
+    ASSERT_EQ(all.RecordCount(), static_cast<int>(byId.size()));
+    ASSERT_EQ(all.FieldCount(), static_cast<int>(names.size()));
+    for (; !all.Eof(); all.Next()) {
+        const auto& row = byId.at(all.FieldByName("id")->AsInteger());
+        for (int i = 0; i < all.FieldCount(); ++i) {
+            ASSERT_EQ(all.Fields()[i]->FieldName(), names[static_cast<std::size_t>(i)]);
+            EXPECT_TRUE(SameCell(*all.Fields()[i], row[static_cast<std::size_t>(i)]))
+                << names[static_cast<std::size_t>(i)] << " of id " << row[0] << ": "
+                << ExportText(*all.Fields()[i]) << " vs " << row[static_cast<std::size_t>(i)];
+        }
+    }
+
+    // The filtered queries pick exactly the rows the exported text says they should.
+    auto col = [&](const char* name) {
+        return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) -
+                                        names.begin());
+    };
+    auto idsOf = [](const std::vector<std::vector<std::string>>& rows) {
+        std::vector<int> ids;
+        for (const auto& r : rows)
+            ids.push_back(std::stoi(r[0]));
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    };
+    std::vector<int> nameRange, bareRange;
+    for (const auto& [id, row] : byId) {
+        const std::string& d = row[col("baogaoriqi")];
+        bool inRange = !d.empty() && d >= "2010-09-01 00:00:00" && d <= "2010-09-19 23:59:59";
+        if (inRange && row[col("name")].find("张") != std::string::npos) nameRange.push_back(id);
+        if (!d.empty() && d >= "2010-09-01 00:00:00" && d <= "2010-09-19 00:00:00")
+            bareRange.push_back(id);
+    }
+    EXPECT_EQ(idsOf(Rows(jet, queries[0])), nameRange);
+    EXPECT_EQ(idsOf(Rows(jet, queries[3])), bareRange);
+}
+
+TEST_F(JetProviderTest, CopyIsMadeOnceAndRemadeWhenTheFileChanges) {
+    std::string path = CopyOfExams("a.mdb");
+    auto cacheFiles = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir / "cache"))
+            names.push_back(e.path().filename().string());
+        return names;
+    };
+    {
+        TADOConnection c(nullptr);
+        c.SetConnectionString(JetString(path));
+        c.Open();
+    }
+    auto first = cacheFiles();
+    ASSERT_EQ(first.size(), 1u);
+    auto stamp = fs::last_write_time(fs::path(dir / "cache") / first[0]);
+    {
+        TADOConnection c(nullptr);
+        c.SetConnectionString(JetString(path));
+        c.Open();
+    }
+    EXPECT_EQ(cacheFiles(), first);
+    EXPECT_EQ(fs::last_write_time(fs::path(dir / "cache") / first[0]), stamp);
+
+    fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(5));
+    TADOConnection c(nullptr);
+    c.SetConnectionString(JetString(path));
+    c.Open();
+    auto second = cacheFiles();
+    ASSERT_EQ(second.size(), 1u); // the stale copy is gone
+    EXPECT_NE(second, first);
+    EXPECT_EQ(Rows(c, "select count(*) from patient")[0][0], "400");
+    // The copy is read-only: a change is refused instead of being lost.
+    EXPECT_THROW(c.Execute("delete from patient"), EDatabaseError);
+    // Text compares without regard to case, as in Jet.
+    EXPECT_EQ(Rows(c, "select count(*) from patient where rep_format = "
+                      "'d:\\KELVDATA\\reportformat\\a4p4.pg3'"),
+              Rows(c, "select count(*) from patient where rep_format = "
+                      "'D:\\kelvdata\\reportformat\\a4p4.pg3'"));
+    EXPECT_NE(Rows(c, "select count(*) from patient where rep_format = "
+                      "'D:\\kelvdata\\reportformat\\a4p4.pg3'")[0][0],
+              "0");
+    c.Close();
+
+    // A copy damaged after it was made is made again.
+    TempDir::WriteAll(fs::path(dir / "cache") / second[0], "junk");
+    c.Open();
+    EXPECT_EQ(Rows(c, "select count(*) from patient")[0][0], "400");
+}
+
+TEST_F(JetProviderTest, PasswordInTheHeaderIsChecked) {
+    EXPECT_EQ(ReadJetPassword(SharedExams()), "");
+    // Jet 4 keeps the password as UTF-16 under masks that are zero-neutral: with no password
+    // stored, xoring the text into the field stores it.
+    std::string path = CopyOfExams("locked.mdb");
+    std::string bytes = TempDir::ReadAll(path);
+    std::u16string pw = u"geheim7";
+    for (std::size_t i = 0; i < pw.size(); ++i) {
+        bytes[0x42 + 2 * i] = static_cast<char>(bytes[0x42 + 2 * i] ^ (pw[i] & 0xff));
+        bytes[0x43 + 2 * i] = static_cast<char>(bytes[0x43 + 2 * i] ^ (pw[i] >> 8));
+    }
+    TempDir::WriteAll(path, bytes);
+    EXPECT_EQ(ReadJetPassword(path), "geheim7");
+
+    TADOConnection c(nullptr);
+    c.SetConnectionString(JetString(path, "geheim7"));
+    c.Open();
+    EXPECT_EQ(Rows(c, "select count(*) from patient")[0][0], "400");
+}
+
+TEST_F(JetProviderTest, BadFilesAndStatementsGiveClearErrorsAndWriteNothing) {
+    std::string exams = TempDir::ReadAll(SharedExams());
+    TempDir::WriteAll(dir / "short.mdb", exams.substr(0, 8192));
+    TempDir::WriteAll(dir / "cut.mdb", exams.substr(0, 100000));
+    TempDir::WriteAll(dir / "noise.mdb", std::string(5000, 'x'));
+    TempDir::WriteAll(dir / "bad.db",
+                      std::string("SQLite format 3\0", 16) + std::string(8000, '\x5a'));
+    std::string locked = dir / "locked.mdb";
+    {
+        std::string bytes = exams;
+        bytes[0x42] = static_cast<char>(bytes[0x42] ^ 'k');
+        TempDir::WriteAll(locked, bytes);
+    }
+    struct Case {
+        std::string connection;
+        std::string file; // checked for being untouched
+        std::string message;
+    } cases[] = {
+        {JetString(dir / "none.mdb"), "", "Could not find file"},
+        {JetString(dir / "short.mdb"), dir / "short.mdb", "Unrecognized database format"},
+        {JetString(dir / "cut.mdb"), dir / "cut.mdb", "is damaged"},
+        {JetString(dir / "noise.mdb"), dir / "noise.mdb", "Unrecognized database format"},
+        {JetString(dir / "bad.db"), dir / "bad.db", "not a database"},
+        {"Provider=SQLite;Data Source=" + (dir / "bad.db"), dir / "bad.db", "not a database"},
+        {JetString(locked, "wrong"), locked, "Not a valid password."},
+        {JetString(locked, ""), locked, "Not a valid password."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connection);
+        FileState before = c.file.empty() ? FileState{} : FileState::Of(c.file);
+        TADOConnection conn(nullptr);
+        conn.SetConnectionString(c.connection);
+        try {
+            conn.Open();
+            ADD_FAILURE() << "opened";
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(conn.Connected());
+        if (!c.file.empty()) {
+            EXPECT_TRUE(FileState::Of(c.file) == before);
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "none.mdb"));
+    // Nothing half-made is left in the cache.
+    for (const auto& e : fs::directory_iterator(dir / "cache"))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+
+    // A statement the database rejects: its message, the query stays closed.
+    std::string good = CopyOfExams("good.mdb");
+    FileState before = FileState::Of(good);
+    TADOConnection conn(nullptr);
+    conn.SetConnectionString(JetString(good));
+    TADOQuery q(nullptr);
+    q.SetConnection(&conn);
+    for (const char* sql :
+         {"select * form patient", "select * from patient where csid=12a4",
+          "select * from patient where BaoGaoriqi>=#2010-13-45#", "select * from nosuch"}) {
+        SCOPED_TRACE(sql);
+        q.SQL().SetText(sql);
+        EXPECT_THROW(q.Open(), EDatabaseError);
+        EXPECT_FALSE(q.Active());
+    }
+    q.SQL().SetText("select * from patient where csid=12a4");
+    try {
+        q.Open();
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("12a4"), std::string::npos) << e.what();
+    }
+    conn.Close();
+    EXPECT_TRUE(FileState::Of(good) == before);
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "platform/data/ado.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/jet_sql.h"
+#include "platform/data/params.h"
+#include "platform/data/tests/data_test_util.h"
+
+namespace {
+
+TEST(ParseSQLParams, FindsNamedMarkersOutsideLiterals) {
+    struct Case {
+        const char* sql;
+        const char* text;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"select * from t where a=:a and b = :b_2",
+         "select * from t where a=? and b = ?",
+         {"a", "b_2"}},
+        {"where a=:x or b=:x", "where a=? or b=?", {"x", "x"}},
+        {"where s=':no' and t=\":no\" and [:no]=1", "where s=':no' and t=\":no\" and [:no]=1", {}},
+        // Times inside date literals are not parameters.
+        {"where d>=#2010-9-1 00:00:00# and e=:e", "where d>=#2010-9-1 00:00:00# and e=?", {"e"}},
+        {"select x::int from t", "select x::int from t", {}},
+        {"where name like :名字", "where name like ?", {"名字"}},
+        {"where a = ':'", "where a = ':'", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        TParsedSQL p = ParseSQLParams(c.sql);
+        EXPECT_EQ(p.Text, c.text);
+        EXPECT_EQ(p.Names, c.names);
+    }
+}
+
+TEST(ConnectionString, ReadsKeysValuesAndQuotes) {
+    TConnectionString cs(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\a b\\x.mdb;Persist Security Info=False;"
+        "Jet OLEDB:Database Password=5827140;Extended='a;b''c'; junk ;DSN=\"q\";Driver={My "
+        "Driver;1}");
+    EXPECT_EQ(cs.Value("provider"), "Microsoft.Jet.OLEDB.4.0");
+    EXPECT_EQ(cs.Value("Data Source"), "C:\\a b\\x.mdb");
+    EXPECT_EQ(cs.Value("JET OLEDB:DATABASE PASSWORD"), "5827140");
+    EXPECT_EQ(cs.Value("Extended"), "a;b'c");
+    EXPECT_EQ(cs.Value("DSN"), "q");
+    EXPECT_EQ(cs.Value("Driver"), "{My Driver;1}");
+    EXPECT_FALSE(cs.Has("User ID"));
+    EXPECT_EQ(TConnectionString(cs.Without({})).Value("driver"), "{My Driver;1}");
+    EXPECT_EQ(TConnectionString(cs.Without({"Provider", "Data Source", "Persist Security Info",
+                                            "Jet OLEDB:Database Password"}))
+                  .Value("Extended"),
+              "a;b'c");
+}
+
+TEST(JetDialect, TranslatesLiteralsWildcardsAndOperators) {
+    FixedFormats formats;
+    struct Case {
+        const char* shortDate;
+        const char* jet;
+        const char* sqlite;
+    } cases[] = {
+        // The exam browser's own query forms.
+        {"yyyy-m-d",
+         " where  name like '%%张%%'and BaoGaoriqi>=#2010-9-1 00:00:00# and BaoGaoriqi<=#2010-9-19 "
+         "23:59:59#",
+         " where  name like '%%张%%'and BaoGaoriqi>='2010-09-01 00:00:00' and "
+         "BaoGaoriqi<='2010-09-19 23:59:59'"},
+        {"yyyy-m-d", " where  csid=1234 and BaoGaoriqi>=#2010-9-1# and BaoGaoriqi<=#2010-9-19#",
+         " where  csid=1234 and BaoGaoriqi>='2010-09-01 00:00:00' and BaoGaoriqi<='2010-09-19 "
+         "00:00:00'"},
+        {"m/d/yyyy", "d = #9/19/2010 1:02 PM#", "d = '2010-09-19 13:02:00'"},
+        {"dd.mm.yy", "d = #19.09.10#", "d = '2010-09-19 00:00:00'"},
+        {"dd.mm.yy", "d = #2010-09-19#", "d = '2010-09-19 00:00:00'"}, // year first is always y-m-d
+        {"yyyy-m-d", "name like 'a*b?' or name like \"x*\" or memo = 'a*'",
+         "name like 'a%b_' or name like 'x%' or memo = 'a*'"},
+        {"yyyy-m-d",
+         "select name & ' ' & sex, Left(name, 1), RIGHT (name,2) from [my table] where lock = True "
+         "or x = false",
+         "select name || ' ' || sex, jet_left(name, 1), jet_right (name,2) from [my table] where "
+         "lock = 1 or x = 0"},
+        {"yyyy-m-d", "select 'it''s', \"say \"\"hi\"\"\" from t",
+         "select 'it''s', 'say \"hi\"' from t"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.jet);
+        FormatSettings().ShortDateFormat = c.shortDate;
+        FormatSettings().DateSeparator =
+            c.shortDate[std::string(c.shortDate).find_first_not_of("ymd")];
+        EXPECT_EQ(TranslateJetSQL(c.jet), c.sqlite);
+    }
+    FormatSettings().ShortDateFormat = "yyyy-m-d";
+    FormatSettings().DateSeparator = '-';
+    for (const char* bad :
+         {"d = #2010-13-01#", "d = #yesterday#", "d = #2010-9-1", "d = #25:00#"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(TranslateJetSQL(bad), EDatabaseError);
+    }
+}
+
+TEST(JetDialect, FunctionsRunOnSQLiteFiles) {
+    FixedFormats formats;
+    TempDir dir;
+    {
+        TADOConnection make(nullptr);
+        make.SetConnectionString("Provider=SQLite;Data Source=" + (dir / "j.db"));
+        make.Execute("create table t (name VARCHAR(10), d DATETIME, n INTEGER)");
+        make.Execute("insert into t values ('张三丰', '2010-09-19 13:02:03', null)");
+    }
+    TADOConnection conn(nullptr);
+    conn.SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir / "j.db"));
+    TADOQuery q(nullptr);
+    q.SetConnection(&conn);
+    q.SQL().SetText(
+        "select Year(d), Month(d), Day(d), Hour(d), Minute(d), Second(d), Len(name), Left(name, "
+        "1), "
+        "Right(name, 2), Mid(name, 2, 1), Mid(name, 2), UCase('ab'), LCase('AB'), Nz(n, 7), IIf(n "
+        "is null, 'y', 'n'), "
+        "InStr(1, name, '丰'), Val(' 12.5kg') from t where d >= #2010-9-19# and name like '张*'");
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 1);
+    const char* expected[] = {"2010", "9",    "19", "13", "2", "3", "3", "张",  "三丰",
+                              "三",   "三丰", "AB", "ab", "7", "y", "3", "12.5"};
+    for (int i = 0; i < q.FieldCount(); ++i)
+        EXPECT_EQ(q.Fields()[i]->AsString(), expected[i]) << i;
+}
+
+} // namespace
