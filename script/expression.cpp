@@ -1,0 +1,523 @@
+// Expression trees: operator-precedence building, typing and evaluation.
+#include "script/expression.h"
+
+#include <cmath>
+
+#include "platform/core/persistent.h"
+#include "script/script.h"
+#include "script/tools.h"
+
+namespace {
+
+struct OperatorWord {
+    const char* Word;
+    TksOp Op;
+};
+
+constexpr OperatorWord kOperators[] = {
+    {">", TksOp::Great},     {"<", TksOp::Less},         {"<=", TksOp::LessEq},
+    {">=", TksOp::GreatEq},  {"<>", TksOp::NonEq},       {"=", TksOp::Eq},
+    {"+", TksOp::Plus},      {"STRCAT", TksOp::StrCat},  {"-", TksOp::Minus},
+    {"OR", TksOp::Or},       {"XOR", TksOp::Xor},        {"*", TksOp::Mul},
+    {"/", TksOp::DivFloat},  {"DIV", TksOp::DivInt},     {"MOD", TksOp::Mod},
+    {"AND", TksOp::And},     {"SHL", TksOp::Shl},        {"SHR", TksOp::Shr},
+    {"(", TksOp::LeftBracket}, {")", TksOp::RightBracket}, {"NOT", TksOp::Not},
+    {"UNMINUS", TksOp::UnMinus}, {"IN", TksOp::In},      {"IS", TksOp::Is},
+};
+
+int PriorityOf(TksOp op) {
+    switch (op) {
+    case TksOp::None: return 7;
+    case TksOp::Great:
+    case TksOp::Less:
+    case TksOp::LessEq:
+    case TksOp::GreatEq:
+    case TksOp::NonEq:
+    case TksOp::Eq:
+    case TksOp::In:
+    case TksOp::Is: return 4;
+    case TksOp::Plus:
+    case TksOp::StrCat:
+    case TksOp::Minus:
+    case TksOp::Or:
+    case TksOp::Xor: return 3;
+    case TksOp::Mul:
+    case TksOp::DivFloat:
+    case TksOp::DivInt:
+    case TksOp::Mod:
+    case TksOp::And:
+    case TksOp::Shl:
+    case TksOp::Shr: return 2;
+    case TksOp::LeftBracket: return 6;
+    case TksOp::RightBracket: return 5;
+    case TksOp::Not:
+    case TksOp::UnMinus: return 1;
+    }
+    return 0;
+}
+
+bool IsComparison(TksOp op) {
+    return op == TksOp::Great || op == TksOp::Less || op == TksOp::LessEq ||
+           op == TksOp::GreatEq || op == TksOp::NonEq || op == TksOp::Eq;
+}
+
+TksVarType TypeOfValue(const Variant& v) {
+    switch (v.Kind()) {
+    case VariantKind::Bool: return kvtBool;
+    case VariantKind::Double: return kvtFloat;
+    case VariantKind::String: return kvtString;
+    default: return kvtInt;
+    }
+}
+
+bool SuitsOperator(TksVarType type, TksOp op) {
+    switch (type) {
+    case kvtBool:
+        return op == TksOp::NonEq || op == TksOp::Eq || op == TksOp::Or || op == TksOp::Xor ||
+               op == TksOp::And || op == TksOp::Not;
+    case kvtChar:
+    case kvtString:
+        return IsComparison(op) || op == TksOp::Plus || op == TksOp::StrCat || op == TksOp::In;
+    case kvtClass:
+    case kvtArray: return op == TksOp::Eq || op == TksOp::NonEq;
+    default: return true;
+    }
+}
+
+bool IsText(TksVarType t) { return t == kvtString || t == kvtChar; }
+
+TVarOp VarOpOf(TksOp op) {
+    switch (op) {
+    case TksOp::Great: return TVarOp::CmpGt;
+    case TksOp::Less: return TVarOp::CmpLt;
+    case TksOp::LessEq: return TVarOp::CmpLe;
+    case TksOp::GreatEq: return TVarOp::CmpGe;
+    case TksOp::NonEq: return TVarOp::CmpNe;
+    case TksOp::Eq: return TVarOp::CmpEq;
+    case TksOp::Plus:
+    case TksOp::StrCat: return TVarOp::Add;
+    case TksOp::Minus: return TVarOp::Subtract;
+    case TksOp::Or: return TVarOp::Or;
+    case TksOp::Xor: return TVarOp::Xor;
+    case TksOp::Mul: return TVarOp::Multiply;
+    case TksOp::DivFloat: return TVarOp::Divide;
+    case TksOp::DivInt: return TVarOp::IntDivide;
+    case TksOp::Mod: return TVarOp::Modulus;
+    case TksOp::And: return TVarOp::And;
+    case TksOp::Shl: return TVarOp::ShiftLeft;
+    case TksOp::Shr: return TVarOp::ShiftRight;
+    default: return TVarOp::Add;
+    }
+}
+
+// Integer and float operands take the short way; everything else goes to the Variant rules.
+Variant Binary(TksOp op, const Variant& l, const Variant& r) {
+    const VariantKind lk = l.Kind();
+    const VariantKind rk = r.Kind();
+    if (lk == VariantKind::Int32 && rk == VariantKind::Int32) {
+        const std::int32_t a = l.Int32Value();
+        const std::int32_t b = r.Int32Value();
+        std::int32_t out;
+        switch (op) {
+        case TksOp::Plus:
+            if (!__builtin_add_overflow(a, b, &out)) return Variant(static_cast<int>(out));
+            break;
+        case TksOp::Minus:
+            if (!__builtin_sub_overflow(a, b, &out)) return Variant(static_cast<int>(out));
+            break;
+        case TksOp::Mul:
+            if (!__builtin_mul_overflow(a, b, &out)) return Variant(static_cast<int>(out));
+            break;
+        case TksOp::Less: return Variant(a < b);
+        case TksOp::LessEq: return Variant(a <= b);
+        case TksOp::Great: return Variant(a > b);
+        case TksOp::GreatEq: return Variant(a >= b);
+        case TksOp::Eq: return Variant(a == b);
+        case TksOp::NonEq: return Variant(a != b);
+        case TksOp::DivInt:
+            if (b != 0 && !(a == INT32_MIN && b == -1)) return Variant(static_cast<int>(a / b));
+            break;
+        case TksOp::Mod:
+            if (b != 0 && !(a == INT32_MIN && b == -1)) return Variant(static_cast<int>(a % b));
+            break;
+        default: break;
+        }
+    } else if ((lk == VariantKind::Double || lk == VariantKind::Int32) &&
+               (rk == VariantKind::Double || rk == VariantKind::Int32)) {
+        const double a = lk == VariantKind::Double ? l.DoubleValue() : l.Int32Value();
+        const double b = rk == VariantKind::Double ? r.DoubleValue() : r.Int32Value();
+        switch (op) {
+        case TksOp::Plus: return Variant(a + b);
+        case TksOp::Minus: return Variant(a - b);
+        case TksOp::Mul: return Variant(a * b);
+        case TksOp::DivFloat:
+            if (b != 0) return Variant(a / b);
+            break;
+        case TksOp::Less: return Variant(a < b);
+        case TksOp::LessEq: return Variant(a <= b);
+        case TksOp::Great: return Variant(a > b);
+        case TksOp::GreatEq: return Variant(a >= b);
+        case TksOp::Eq: return Variant(a == b);
+        case TksOp::NonEq: return Variant(a != b);
+        default: break;
+        }
+    }
+    return VarBinaryOp(VarOpOf(op), l, r);
+}
+
+bool InArray(const Variant& value, const Variant& array) {
+    if (!array.IsArray() || VarArrayDimCount(array) != 1)
+        throw EVariantNotAnArrayError("Variant is not an array");
+    const int low = VarArrayLowBound(array, 1);
+    const int high = VarArrayHighBound(array, 1);
+    for (int i = low; i <= high;) {
+        const Variant e = VarArrayGet(array, {i});
+        if (i + 2 <= high && VarArrayGet(array, {i + 1}).IsNull()) {
+            const Variant top = VarArrayGet(array, {i + 2});
+            if (VarCompare(e, value) <= 0 && VarCompare(value, top) <= 0) return true;
+            i += 3;
+        } else {
+            if (VarCompare(value, e) == 0) return true;
+            ++i;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// ---- nodes ------------------------------------------------------------------------------------
+
+TksExpressionNode::~TksExpressionNode() {
+    delete Left;
+    delete Right;
+    delete Designator;
+    delete Set;
+}
+
+void TksExpressionNode::LinkChild(TksExpressionNode* node) {
+    if (!Left)
+        Left = node;
+    else if (!Right)
+        Right = node;
+    else
+        return;
+    node->Parent = this;
+}
+
+void TksExpressionNode::UnlinkChild(TksExpressionNode* node) {
+    if (Left == node)
+        Left = nullptr;
+    else if (Right == node)
+        Right = nullptr;
+}
+
+int TksExpressionNode::Priority() const {
+    return Kind == TksNodeKind::Operator ? PriorityOf(Op) : 0;
+}
+
+namespace {
+
+inline const Variant& Operand(TksExpressionNode* node, Variant& temp) {
+    if (node->Kind == TksNodeKind::Operand) return node->Value;
+    if (node->Kind == TksNodeKind::Designator && node->Direct) return node->Direct->Value;
+    temp = ksEvalNode(node);
+    return temp;
+}
+
+} // namespace
+
+Variant ksEvalNode(TksExpressionNode* node) {
+    switch (node->Kind) {
+    case TksNodeKind::Operand: return node->Value;
+    case TksNodeKind::Designator:
+        if (node->Direct) return node->Direct->Value;
+        return node->Designator->GetValue();
+    case TksNodeKind::Set: return node->Set->GetValue();
+    case TksNodeKind::Operator: break;
+    }
+    switch (node->Op) {
+    case TksOp::None: return node->Left ? ksEvalNode(node->Left) : Variant::Null();
+    case TksOp::Not: return VarNot(ksEvalNode(node->Left));
+    case TksOp::UnMinus: {
+        Variant v = ksEvalNode(node->Left);
+        if (v.Kind() == VariantKind::Int32 && v.Int32Value() != INT32_MIN)
+            return Variant(static_cast<int>(-v.Int32Value()));
+        if (v.Kind() == VariantKind::Double) return Variant(-v.DoubleValue());
+        return VarNeg(v);
+    }
+    case TksOp::And:
+    case TksOp::Or:
+        if (node->ShortCircuit) {
+            Variant l = ksEvalNode(node->Left);
+            const bool b = l.AsBool();
+            if (node->Op == TksOp::Or ? b : !b) return l;
+            return ksEvalNode(node->Right);
+        }
+        break;
+    case TksOp::In: {
+        Variant l = ksEvalNode(node->Left);
+        if (node->Right && node->Right->Kind == TksNodeKind::Set)
+            return Variant(node->Right->Set->Contains(l));
+        return Variant(InArray(l, ksEvalNode(node->Right)));
+    }
+    case TksOp::Is: {
+        Variant l = ksEvalNode(node->Left);
+        const TksExpressionNode* r = node->Right;
+        const TksClassVariable* cls = nullptr;
+        if (r && r->Kind == TksNodeKind::Designator && !r->Designator->Steps.empty())
+            cls = dynamic_cast<const TksClassVariable*>(r->Designator->Steps[0].Target);
+        if (!cls) throw EInvalidCast("Invalid class typecast");
+        auto* object = dynamic_cast<TPersistent*>(ksValueToObject(l));
+        return Variant(object != nullptr && object->ClassType().InheritsFrom(*cls->HostClass));
+    }
+    case TksOp::StrCat: {
+        Variant l = ksEvalNode(node->Left);
+        Variant r = ksEvalNode(node->Right);
+        if (l.IsString()) return Variant(l.StringValue() + VarToStr(r));
+        return VarAdd(l, r);
+    }
+    default: break;
+    }
+    // Operands that are variables or constants are read in place, without a copy.
+    Variant lt, rt;
+    const Variant& l = Operand(node->Left, lt);
+    const Variant& r = node->Right ? Operand(node->Right, rt) : rt;
+    return Binary(node->Op, l, r);
+}
+
+// ---- TksExpression ----------------------------------------------------------------------------
+
+TksExpression::TksExpression(TksScript* script)
+    : TksCustomVariable(std::string(), std::string(), kvtVariant), Script(script) {
+    root_ = new TksExpressionNode();
+    root_->Kind = TksNodeKind::Operator;
+    root_->Op = TksOp::None;
+    current_ = root_;
+}
+
+TksExpression::~TksExpression() { delete root_; }
+
+void TksExpression::Attach(TksExpressionNode* node) {
+    node->SourcePosition = CurrentPosition;
+    current_->LinkChild(node);
+    if (node->Parent != current_) {
+        delete node;
+        throw Exception("Invalid expression");
+    }
+    current_ = node;
+}
+
+void TksExpression::AppendOperator(std::string_view word) {
+    std::string upper = ksUpperCase(word);
+    TksOp op = TksOp::None;
+    bool known = false;
+    for (const auto& o : kOperators)
+        if (upper == o.Word) {
+            op = o.Op;
+            known = true;
+        }
+    if (!known) throw Exception("Invalid operator " + std::string(word));
+    if (op == TksOp::RightBracket) {
+        TksExpressionNode* node = current_;
+        while (node && node->Priority() <= 5) node = node->Parent;
+        if (!node || node->Op != TksOp::LeftBracket || !node->Parent)
+            throw Exception("Invalid expression");
+        TksExpressionNode* parent = node->Parent;
+        TksExpressionNode* inner = node->Left;
+        parent->UnlinkChild(node);
+        node->Left = nullptr;
+        delete node;
+        if (inner) {
+            parent->LinkChild(inner);
+            current_ = inner;
+        } else {
+            current_ = parent;
+        }
+        return;
+    }
+    auto* n = new TksExpressionNode();
+    n->Kind = TksNodeKind::Operator;
+    n->Op = op;
+    if (op == TksOp::LeftBracket || op == TksOp::UnMinus || op == TksOp::Not) {
+        Attach(n);
+        return;
+    }
+    n->SourcePosition = CurrentPosition;
+    if (current_ == root_) {
+        root_->LinkChild(n);
+        if (n->Parent != root_) {
+            delete n;
+            throw Exception("Invalid expression");
+        }
+        current_ = n;
+        return;
+    }
+    TksExpressionNode* x = current_;
+    TksExpressionNode* p = current_->Parent;
+    if (current_->Kind == TksNodeKind::Operator && current_->Op == TksOp::LeftBracket) {
+        x = nullptr;
+        p = current_;
+    }
+    const int priority = PriorityOf(op);
+    while (p && p->Priority() <= priority) {
+        x = p;
+        p = p->Parent;
+    }
+    if (!p) {
+        delete n;
+        throw Exception("Invalid expression");
+    }
+    if (x) p->UnlinkChild(x);
+    p->LinkChild(n);
+    if (x) n->LinkChild(x);
+    current_ = n;
+}
+
+void TksExpression::AppendConstant(const Variant& value) {
+    auto* n = new TksExpressionNode();
+    n->Kind = TksNodeKind::Operand;
+    n->Value = value;
+    n->VarType = TypeOfValue(value);
+    Attach(n);
+}
+
+void TksExpression::AppendDesignator(std::unique_ptr<TksDesignator> designator) {
+    auto* n = new TksExpressionNode();
+    n->Kind = TksNodeKind::Designator;
+    n->VarType = designator->VarType;
+    n->TypeName = designator->TypeName;
+    if (dynamic_cast<TksVariableDesignator*>(designator.get())) {
+        TksCustomVariable* target = designator->Linked;
+        auto* var = dynamic_cast<TksVariable*>(target);
+        if ((var && !var->OnGetVarValue) || dynamic_cast<TksParamItem*>(target)) n->Direct = target;
+    }
+    n->Designator = designator.release();
+    Attach(n);
+}
+
+void TksExpression::AppendSet(std::unique_ptr<TksSetExpression> set) {
+    auto* n = new TksExpressionNode();
+    n->Kind = TksNodeKind::Set;
+    n->VarType = kvtVariant;
+    n->Set = set.release();
+    Attach(n);
+}
+
+namespace {
+
+TksVarType TypeTree(TksExpressionNode* node, TksScript* script, std::string& bad) {
+    if (!node) return kvtVariant;
+    if (node->Kind != TksNodeKind::Operator) return node->VarType;
+    const TksVarType l = TypeTree(node->Left, script, bad);
+    const TksVarType r = TypeTree(node->Right, script, bad);
+    const std::string ln = node->Left ? node->Left->TypeName : std::string();
+    const std::string rn = node->Right ? node->Right->TypeName : std::string();
+    const TksOp op = node->Op;
+    if (l == kvtBool && r == kvtBool) node->ShortCircuit = true;
+    const bool unary = op == TksOp::Not || op == TksOp::UnMinus;
+    if (!(op == TksOp::Is && l == kvtClass && r == kvtClass)) {
+        bool fits = unary || TypeCompatible(l, ln, r, rn, script) ||
+                    TypeCompatible(r, rn, l, ln, script);
+        // Text joins anything; the Variant rules decide at run time.
+        if ((op == TksOp::Plus || op == TksOp::StrCat) && (IsText(l) || IsText(r))) fits = true;
+        if (op == TksOp::In || op == TksOp::Is) fits = true;
+        if (!fits || !SuitsOperator(l, op)) {
+            if (bad.empty()) bad = node->SourcePosition.empty() ? "1:1" : node->SourcePosition;
+        }
+    }
+    TksVarType type = l;
+    if ((l == kvtInt && r == kvtFloat) || (l == kvtFloat && r == kvtInt)) type = kvtFloat;
+    if (op == TksOp::DivFloat && l == kvtInt && r == kvtInt) type = kvtFloat;
+    if (op == TksOp::StrCat || (op == TksOp::Plus && (IsText(l) || IsText(r)))) type = kvtString;
+    if (IsComparison(op) || op == TksOp::In || op == TksOp::Is) type = kvtBool;
+    if (unary && op == TksOp::Not && l == kvtBool) type = kvtBool;
+    node->VarType = type;
+    node->TypeName = node->Left ? node->Left->TypeName : std::string();
+    return type;
+}
+
+} // namespace
+
+std::string TksExpression::Resolve() {
+    if (root_->Kind == TksNodeKind::Operator && root_->Op == TksOp::None) {
+        TksExpressionNode* top = root_->Left;
+        if (top) {
+            root_->Left = nullptr;
+            top->Parent = nullptr;
+            delete root_;
+            root_ = top;
+        }
+    }
+    current_ = root_;
+    std::string bad;
+    VarType = TypeTree(root_, Script, bad);
+    if (root_->Kind == TksNodeKind::Operator && root_->Op == TksOp::None) VarType = kvtVariant;
+    TypeName = root_->TypeName;
+    ReadOnly = !(root_->Kind == TksNodeKind::Designator && !root_->Designator->ReadOnly);
+    return bad;
+}
+
+Variant TksExpression::GetValue() { return ksEvalNode(root_); }
+
+void TksExpression::SetValue(const Variant& value) {
+    if (ReadOnly || root_->Kind != TksNodeKind::Designator) return;
+    root_->Designator->SetValue(value);
+}
+
+std::string TksExpression::FoldAssignment(const TksDesignator& target) {
+    if (!dynamic_cast<const TksVariableDesignator*>(&target)) return " ";
+    if (root_->Kind != TksNodeKind::Operator) return " ";
+    const TksOp op = root_->Op;
+    if (op != TksOp::Plus && op != TksOp::Minus && op != TksOp::Mul && op != TksOp::DivFloat)
+        return " ";
+    auto same = [&](TksExpressionNode* n) {
+        return n && n->Kind == TksNodeKind::Designator &&
+               dynamic_cast<TksVariableDesignator*>(n->Designator) &&
+               n->Designator->Linked == target.Linked;
+    };
+    const char* word = op == TksOp::Plus ? "+" : op == TksOp::Minus ? "-" : op == TksOp::Mul ? "*" : "/";
+    if (same(root_->Left) && root_->Right) {
+        TksExpressionNode* keep = root_->Right;
+        root_->Right = nullptr;
+        keep->Parent = nullptr;
+        delete root_;
+        root_ = keep;
+        current_ = root_;
+        return word;
+    }
+    const TksVarType t = target.Linked->VarType;
+    if ((op == TksOp::Plus || op == TksOp::Mul) && same(root_->Right) && root_->Left &&
+        t != kvtString && t != kvtVariant && t != kvtChar) {
+        TksExpressionNode* keep = root_->Left;
+        root_->Left = nullptr;
+        keep->Parent = nullptr;
+        delete root_;
+        root_ = keep;
+        current_ = root_;
+        return word;
+    }
+    return " ";
+}
+
+TksCustomVariable* TksExpression::SoleTarget() const {
+    if (root_->Kind == TksNodeKind::Designator) {
+        if (dynamic_cast<TksVariableDesignator*>(root_->Designator)) return root_->Designator->Linked;
+        return root_->Designator;
+    }
+    return nullptr;
+}
+
+const Variant* TksExpression::ConstantValue() const {
+    return root_->Kind == TksNodeKind::Operand ? &root_->Value : nullptr;
+}
+
+TksDesignator* TksExpression::SoleDesignator() const {
+    return root_->Kind == TksNodeKind::Designator ? root_->Designator : nullptr;
+}
+
+TksExpressionNode* TksExpression::RootNode() const { return root_; }
+
+Variant ksBinaryOp(TksOp op, const Variant& left, const Variant& right) {
+    return Binary(op, left, right);
+}

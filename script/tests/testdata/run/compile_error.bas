@@ -1,0 +1,4 @@
+Dim x
+x = 1
+WriteLn(x + y)
+z = "a" * 2

@@ -1,0 +1,5 @@
+var i: Integer;
+begin
+  i := 1;
+  j := 2;
+end.

@@ -1,0 +1,3 @@
+var s = "abc";
+WriteLn(s);
+WriteLn(1 / 0);
