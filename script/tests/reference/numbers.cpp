@@ -1,0 +1,102 @@
+// Collatz sequences, base conversion, Roman numerals, digit sums, integer square roots
+int i, best, bestLen, len;
+string line;
+
+int CollatzLength(int n) {
+  int r;
+  r = 1;
+  while (n != 1) {
+    if ((n % 2) == 0)
+      n = n div 2;
+    else
+      n = 3 * n + 1;
+    r = r + 1;
+  }
+  return r;
+}
+
+string ToBase(int n, int base) {
+  string digits, r;
+  digits = "0123456789ABCDEF";
+  if (n == 0) return "0";
+  r = "";
+  while (n > 0) {
+    r = Copy(digits, n % base + 1, 1) + r;
+    n = n div base;
+  }
+  return r;
+}
+
+string Roman(int n) {
+  int k;
+  int values[13];
+  string symbols[13];
+  string r;
+  values[0] = 1000; symbols[0] = "M";
+  values[1] = 900; symbols[1] = "CM";
+  values[2] = 500; symbols[2] = "D";
+  values[3] = 400; symbols[3] = "CD";
+  values[4] = 100; symbols[4] = "C";
+  values[5] = 90; symbols[5] = "XC";
+  values[6] = 50; symbols[6] = "L";
+  values[7] = 40; symbols[7] = "XL";
+  values[8] = 10; symbols[8] = "X";
+  values[9] = 9; symbols[9] = "IX";
+  values[10] = 5; symbols[10] = "V";
+  values[11] = 4; symbols[11] = "IV";
+  values[12] = 1; symbols[12] = "I";
+  r = "";
+  for (k = 0; k <= 12; k++)
+    while (n >= values[k]) {
+      r = r + symbols[k];
+      n = n - values[k];
+    }
+  return r;
+}
+
+int DigitSum(int n) {
+  int r;
+  r = 0;
+  do {
+    r = r + n % 10;
+    n = n div 10;
+  } while (n != 0);
+  return r;
+}
+
+int ISqrt(int n) {
+  int x, y;
+  x = n;
+  y = (x + 1) div 2;
+  while (y < x) {
+    x = y;
+    y = (x + n div x) div 2;
+  }
+  return x;
+}
+
+{
+  best = 0;
+  bestLen = 0;
+  for (i = 1; i <= 100; i++) {
+    len = CollatzLength(i);
+    if (len > bestLen) {
+      best = i;
+      bestLen = len;
+    }
+  }
+  WriteLn(IntToStr(best) + " takes " + IntToStr(bestLen) + " steps");
+  WriteLn(CollatzLength(27));
+  WriteLn(ToBase(255, 2) + " " + ToBase(255, 16) + " " + ToBase(0, 8) + " " + ToBase(2024, 8));
+  line = "";
+  for (i = 1; i <= 12; i++)
+    line = line + Roman(i) + " ";
+  WriteLn(line);
+  WriteLn(Roman(1994) + " " + Roman(2024) + " " + Roman(3999));
+  WriteLn(DigitSum(0) + DigitSum(9875) * 1000);
+  line = "";
+  for (i = 0; i <= 10; i++)
+    line = line + IntToStr(ISqrt(i * i * 7 + 1)) + " ";
+  WriteLn(line);
+  WriteLn(ISqrt(2147395600));
+}
