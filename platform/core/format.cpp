@@ -854,6 +854,10 @@ std::string Format(std::string_view format, std::initializer_list<TFormatArg> ar
     return formatImpl(format, args.begin(), args.size(), fs);
 }
 
+std::string Format(std::string_view format, std::span<const TFormatArg> args) {
+    return formatImpl(format, args.data(), args.size(), FormatSettings());
+}
+
 std::string FormatFloat(std::string_view picture, double value) {
     return formatFloat(picture, value, FormatSettings());
 }

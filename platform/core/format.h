@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -55,6 +56,8 @@ struct TFormatArg : std::variant<std::int64_t, double, std::string, const void*>
 std::string Format(std::string_view format, std::initializer_list<TFormatArg> args);
 std::string Format(std::string_view format, std::initializer_list<TFormatArg> args,
                    const TFormatSettings& fs);
+// The same with arguments gathered at run time (scripts' Format).
+std::string Format(std::string_view format, std::span<const TFormatArg> args);
 
 // FormatFloat pictures: 0 # . , E+ E- 'text' "text" and ; sections.
 std::string FormatFloat(std::string_view picture, double value);

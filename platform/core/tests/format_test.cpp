@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cmath>
 #include <limits>
 
@@ -225,8 +227,11 @@ TEST_F(FormatTest, FormatSpecifiers) {
         {"%m", {-1234.5}, "($1,234.50)"},
         {"%p", {null}, "0000000000000000"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(Format(c.format, c.args), c.out) << c.format;
+        std::vector<TFormatArg> gathered(c.args);  // the run-time form scripts use
+        EXPECT_EQ(Format(c.format, std::span<const TFormatArg>(gathered)), c.out) << c.format;
+    }
 
     TFormatSettings fs = FormatSettings();
     fs.DecimalSeparator = ',';
