@@ -4,6 +4,7 @@
 // temporary files and the program folder, and the overlap tests of report areas.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -86,3 +87,42 @@ public:
 
     double X, Y, X1, Y1;
 };
+
+// ---- errors, message boxes and component lookup (utils_messages.cpp) --------------------------
+
+class TComponent;
+class TpgwReport;
+
+// By the report's NewSilentMode: an error box, nothing, or an Exception with message. Without
+// a report: an error box.
+void ReportError(TpgwReport* report, const std::string& message);
+// Message boxes through the platform's reporter, captioned "mbError", "mbConfirm", "mbInfo".
+void ShowErrorMessage(const std::string& text);
+// flags: the platform's MB_* button flags; the question icon is added. The ID* result.
+int ShowConfirmMessage(const std::string& text, unsigned flags);
+void ShowInfoMessage(const std::string& text);
+
+// The application's lookup of global forms and data modules by name; also installed as the
+// property stream's finder, so that both resolve "Form.Component" alike.
+using TpgwGlobalComponentLookup = std::function<TComponent*(std::string_view name)>;
+void SetGlobalComponentLookup(TpgwGlobalComponentLookup lookup);
+// "Name": owned by root (or, for a report with an owner, by that owner); "Form.Name" and
+// "Form.Frame.Name": through the global lookup. None when a link is missing; a lookup that
+// raises becomes EClassNotFound "Missing " + path.
+TComponent* FindComponentByPath(TComponent* root, std::string_view path);
+// The name a template writes for a reference from owner's tree to component; empty when it
+// cannot be written.
+std::string ComponentReferenceName(TComponent* owner, TComponent* component);
+
+// ---- pictures (utils_pictures.cpp) --------------------------------------------------------------
+
+class TBitmap;
+class TCanvas;
+class TGraphic;
+struct TRect;
+
+// Stretches the bitmap onto the rectangle (the way printers get pictures).
+void StretchBitmap(TCanvas& canvas, const TRect& rect, const TBitmap& bitmap);
+// Metafiles, and any graphic when viaBitmap is false, are stretch-drawn directly; otherwise the
+// graphic is first drawn into a 32-bit bitmap of its own size, which is then stretched.
+void DrawGraphic(TCanvas& canvas, const TRect& rect, const TGraphic& graphic, bool viaBitmap);

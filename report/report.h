@@ -1,0 +1,205 @@
+#pragma once
+// TpgwReport: the root of every template. It owns its pages (as children), its options, data
+// sets, variables, styles and error list, the engine and the prepared pages, and loads and
+// saves templates: password, options a template may not change, template inheritance, the
+// data page every loaded report has, and error reporting by the engine options' silent mode.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/core/string_list.h"
+#include "platform/core/variant.h"
+#include "platform/ui/ui_types.h"
+#include "report/component.h"
+
+class TForm;
+class TTimer;
+class TpgwCustomDesigner;
+class TpgwCustomEngine;
+class TpgwCustomPreview;
+class TpgwCustomPreviewPages;
+class TpgwEngineOptions;
+class TpgwPreviewOptions;
+class TpgwPrintOptions;
+class TpgwReportDataSets;
+class TpgwReportOptions;
+class TpgwStyles;
+class TpgwVariables;
+
+class TpgwReport : public TpgwCustomReport {
+    LUMETRA_CLASS(TpgwReport, TpgwCustomReport)
+public:
+    explicit TpgwReport(TComponent* owner);
+    ~TpgwReport() override;
+    static void RegisterProperties(TClassBuilder<TpgwReport>& b);
+
+    // ---- what the report owns
+    TpgwReportDataSets* DataSets() const { return dataSets_.get(); }
+    TpgwReportDataSets* OfferedDataSets() const { return offeredDataSets_.get(); }
+    TpgwVariables* Variables() const { return variables_.get(); }
+    TpgwStyles* Styles() const { return styles_.get(); }
+    // None empties the styles; otherwise a copy of styles, applied to the memo views.
+    void SetStyles(const TpgwStyles* styles);
+    TStrings* ScriptText() const { return scriptText_.get(); }
+    void SetScriptText(TStrings* lines);
+    // None until the engine module has installed its classes.
+    TpgwCustomEngine* Engine() const { return engine_.get(); }
+    TpgwCustomPreviewPages* PreviewPages() const { return previewPages_.get(); }
+    TpgwEngineOptions* EngineOptions() const { return engineOptions_.get(); }
+    void SetEngineOptions(TpgwEngineOptions* value);
+    TpgwPreviewOptions* PreviewOptions() const { return previewOptions_.get(); }
+    void SetPreviewOptions(TpgwPreviewOptions* value);
+    TpgwPrintOptions* PrintOptions() const { return printOptions_.get(); }
+    void SetPrintOptions(TpgwPrintOptions* value);
+    TpgwReportOptions* ReportOptions() const { return reportOptions_.get(); }
+    void SetReportOptions(TpgwReportOptions* value);
+    TStringList& SystemVariableNames() { return systemVariableNames_; }
+    TStringList& ExpandedDrillDowns() { return expandedDrillDowns_; }
+    // The 50 ms one-shot timer that prepares the report from the message loop; made on first
+    // use, so that a report needs no event loop until it is shown.
+    TTimer* Timer();
+
+    // ---- published state
+    const std::string& Version() const { return version_; }
+    // Ignores the value: the version is the program's own.
+    void SetVersion(const std::string&);
+    const std::string& ParentReport() const { return parentReport_; }
+    // Loads the ancestor template into the report and marks every object inherited; empty
+    // detaches from the ancestor.
+    void SetParentReport(const std::string& value);
+    TpgwDataSet* DataSet() const { return dataSet_; }
+    void SetDataSet(TpgwDataSet* value);
+    std::string DataSetName() const;
+    void SetDataSetName(const std::string& value);
+    bool DotMatrixReport() const { return dotMatrixReport_; }
+    void SetDotMatrixReport(bool v) { dotMatrixReport_ = v; }
+    const std::string& IniFile() const { return iniFile_; }
+    void SetIniFile(const std::string& v) { iniFile_ = v; }
+    bool OldStyleProgress() const { return oldStyleProgress_; }
+    void SetOldStyleProgress(bool v) { oldStyleProgress_ = v; }
+    TpgwCustomPreview* Preview() const { return preview_; }
+    void SetPreview(TpgwCustomPreview* value);
+    const std::string& ScriptLanguage() const { return scriptLanguage_; }
+    void SetScriptLanguage(const std::string& v) { scriptLanguage_ = v; }
+    bool ShowProgress() const { return showProgress_; }
+    void SetShowProgress(bool v) { showProgress_ = v; }
+    bool StoreInDFM() const override { return storeInDFM_; }
+    void SetStoreInDFM(bool v) { storeInDFM_ = v; }
+    // Script procedure names of the report's events.
+    std::string OnRunDialogs, OnStartReport, OnStopReport, OnReportPrint;
+
+    // ---- other state
+    const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& v) { fileName_ = v; }
+    bool Modified() const { return modified_; }
+    void SetModified(bool v) { modified_ = v; }
+    bool Terminated() const { return terminated_; }
+    void SetTerminated(bool v) { terminated_ = v; }
+    bool ReloadingAfterRun() const { return reloadingAfterRun_; }
+    void SetReloadingAfterRun(bool v) { reloadingAfterRun_ = v; }
+    const std::string& ActiveObjectName() const { return activeObjectName_; }
+    void SetActiveObjectName(const std::string& v) { activeObjectName_ = v; }
+    TpgwCustomDesigner* Designer() const { return designer_; }
+    void SetDesigner(TpgwCustomDesigner* designer) { designer_ = designer; }
+    TForm* PreviewForm() const { return previewForm_; }
+    void SetPreviewForm(TForm* form) { previewForm_ = form; }
+    // The private copy of the loaded ancestor template, or none.
+    TpgwReport* AncestorCopy() const { return ancestor_.get(); }
+
+    // ---- the hooks of the tree
+    bool ThreadSafeMode() const override;
+    bool UseGlobalDataSetList() const override;
+    TpgwDataSet* GetDataset(std::string_view alias) const override;
+    TPersistent* GetAncestor(std::string_view name) override;
+
+    // ---- lifecycle
+    // Empties the report: children, data sets, variables, styles; options back to their
+    // defaults (the application's engine and preview choices stay); PascalScript.
+    void Clear() override;
+    // Errors of reading are collected and reported by NewSilentMode; a refused password
+    // leaves the report cleared.
+    void LoadFromStream(TStream& stream) override;
+    // The password is written encoded; the preview reference is never written.
+    void SaveToStream(TStream& stream, bool saveChildren = true, bool saveDefaultValues = false,
+                      bool useGetAncestor = false) override;
+    // Whether the file existed. A missing file leaves the report cleared, or raises with
+    // exceptionIfNotFound.
+    bool LoadFromFile(const std::string& fileName, bool exceptionIfNotFound = false);
+    // Written to a temporary file first: a failed save leaves the earlier file as it was.
+    void SaveToFile(const std::string& fileName);
+    // Mode 0 asks about duplicate names, 1 deletes them, 2 renames them. Whether the report
+    // now inherits from fileName.
+    bool AttachAncestorTemplate(const std::string& fileName, int mode);
+    int PageListCount() const { return static_cast<int>(Objects().size()); }
+    TpgwComponent* PageAt(int index) const { return Objects().at(static_cast<std::size_t>(index)); }
+    // Reports "clErrors" and the error list by NewSilentMode.
+    void ReportErrors();
+
+    std::string ClassDescription() const override;
+    void DefineProperties(TFiler& filer) override;
+
+    // Host events.
+    TNotifyEvent OnBeginDoc, OnEndDoc, OnPreview, OnPrintReport, OnAfterPrintReport, OnClosePreview,
+        OnAfterScriptCompile;
+    std::function<void(TpgwComponent*sender)> OnAfterPrint, OnBeforePrint;
+    std::function<void(const std::string& varName, Variant& value)> OnGetValue;
+    std::function<Variant(const std::string& methodName, Variant& params)> OnUserFunction;
+    std::function<void(TpgwComponent* page)> OnManualBuild;
+    std::function<void(TpgwComponent* sender)> OnMouseOverObject;
+    std::function<void(TpgwComponent* page, int printedCopy)> OnPrintPage;
+    std::function<void(TObject*sender, int progressType, int progress)> OnProgressStart, OnProgress,
+        OnProgressStop;
+    // Loads an ancestor template in place of the file.
+    std::function<void(TpgwReport* report, const std::string& templateName)> OnLoadTemplate;
+    std::function<void(TpgwComponent*sender, TMouseButton button, TShiftState shift, bool&modified)>
+        OnClickObject, OnDblClickObject;
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    class AncestorMerge;
+    void EnsureDataPage();
+    void setInheritedFlags(bool value);
+    void restoreFrom(TpgwReport& kept);
+    std::string homeFolder() const;
+
+    std::unique_ptr<TpgwReportDataSets> dataSets_;
+    std::unique_ptr<TpgwVariables> variables_;
+    std::unique_ptr<TpgwEngineOptions> engineOptions_;
+    std::unique_ptr<TpgwPreviewOptions> previewOptions_;
+    std::unique_ptr<TpgwPrintOptions> printOptions_;
+    std::unique_ptr<TpgwReportOptions> reportOptions_;
+    std::unique_ptr<TStringList> scriptText_;
+    std::unique_ptr<TpgwStyles> styles_;
+    std::unique_ptr<TpgwReportDataSets> offeredDataSets_;
+    std::unique_ptr<TpgwCustomEngine> engine_;
+    std::unique_ptr<TpgwCustomPreviewPages> previewPages_;
+    std::unique_ptr<TpgwReport> ancestor_;
+    TTimer* timer_ = nullptr; // owned as a component
+    TStringList systemVariableNames_;
+    TStringList expandedDrillDowns_;
+    std::string version_;
+    std::string parentReport_;
+    std::string dataSetName_;
+    std::string iniFile_;
+    std::string scriptLanguage_;
+    std::string fileName_;
+    std::string activeObjectName_;
+    TpgwDataSet* dataSet_ = nullptr;
+    TpgwCustomPreview* preview_ = nullptr;
+    TpgwCustomDesigner* designer_ = nullptr;
+    TForm* previewForm_ = nullptr;
+    bool dotMatrixReport_ = false;
+    bool oldStyleProgress_ = false;
+    bool showProgress_ = true;
+    bool storeInDFM_ = true;
+    bool modified_ = false;
+    bool terminated_ = false;
+    bool reloadingAfterRun_ = false;
+};
+
+// The version every report reports.
+inline constexpr const char* kReportVersion = "4.8.5";
