@@ -1,0 +1,322 @@
+// The classes binding through scripts: lists, string lists, streams and components.
+#include "script/classes_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "platform/core/collection.h"
+#include "platform/core/component.h"
+#include "platform/core/object_handle.h"
+#include "platform/core/string_list.h"
+#include "script/tests/binding_fixture.h"
+
+namespace {
+
+class ClassesBindingTest : public BindingFixture {
+protected:
+    ClassesBindingTest() {
+        AddModule<TksClassesModule>();
+        dir = std::filesystem::path(::testing::TempDir()) /
+              ("classes_binding_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    ~ClassesBindingTest() override { std::filesystem::remove_all(dir); }
+
+    std::string PathOf(const char* name) const { return (dir / name).string(); }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(ClassesBindingTest, StringListLinesNamesValuesAndText) {
+    EXPECT_EQ(Run(R"(
+var sl: TStringList; i: Integer;
+begin
+  sl := TStringList.Create;
+  WriteLn(sl.Add('b'));
+  WriteLn(sl.Add('key=value'));
+  WriteLn(sl.Add('a'));
+  WriteLn(sl.Count);
+  WriteLn(sl.Strings[0] + sl[2]);
+  sl[0] := 'B';
+  WriteLn(sl.Strings[0]);
+  WriteLn(sl.Values['key']);
+  sl.Values['key'] := 'other';
+  WriteLn(sl[1]);
+  WriteLn(sl.Names[1]);
+  WriteLn(sl.IndexOfName('key'));
+  WriteLn(sl.IndexOf('A'));
+  sl.Insert(0, 'first');
+  sl.Move(0, 3);
+  sl.Delete(1);
+  WriteLn(sl.CommaText);
+  sl.CommaText := 'x,"y z"';
+  WriteLn(sl.Count);
+  WriteLn(sl[1]);
+  sl.Text := 'one' + Chr(13) + Chr(10) + 'two';
+  WriteLn(sl.Count);
+  WriteLn(sl.ClassName);
+  sl.Free;
+end.)"),
+              "0\n1\n2\n3\nba\nB\nvalue\nkey=other\nkey\n1\n2\nB,a,first\n2\ny z\n2\n"
+              "TStringList\n");
+}
+
+TEST_F(ClassesBindingTest, SortedListsFindAndSort) {
+    EXPECT_EQ(Run(R"(
+var sl: TStringList; i: Integer;
+begin
+  sl := TStringList.Create;
+  sl.Add('pear'); sl.Add('apple'); sl.Add('fig');
+  sl.Sorted := True;
+  WriteLn(sl.CommaText);
+  WriteLn(sl.Sorted);
+  if sl.Find('fig', i) then WriteLn('found at ' + IntToStr(i));
+  if not sl.Find('kiwi', i) then WriteLn('insert at ' + IntToStr(i));
+  sl.Duplicates := dupError;
+  WriteLn(sl.Duplicates);
+  try
+    sl.Add('fig');
+  except
+    WriteLn(ExceptionClassName);
+  end;
+  sl.Sorted := False;
+  sl.Add('banana');
+  sl.Sort;
+  WriteLn(sl.CommaText);
+  sl.Free;
+end.)"),
+              "apple,fig,pear\nTrue\nfound at 1\ninsert at 2\n2\nEStringListError\n"
+              "apple,banana,fig,pear\n");
+}
+
+TEST_F(ClassesBindingTest, ListIndicesAndObjects) {
+    EXPECT_EQ(Run(R"(
+var l: TList; a, b, c: TStringList; sl: TStringList;
+begin
+  l := TList.Create;
+  a := TStringList.Create; b := TStringList.Create; c := TStringList.Create;
+  a.Add('A');
+  WriteLn(l.Add(a));
+  WriteLn(l.Add(b));
+  l.Insert(0, c);
+  WriteLn(l.IndexOf(b));
+  WriteLn(l.Remove(a));
+  WriteLn(l.Remove(a));
+  WriteLn(l.Count);
+  l[1] := a;
+  sl := TStringList(l[1]);
+  WriteLn(sl[0]);
+  sl := TStringList.Create;
+  sl.AddObject('x', a);
+  WriteLn(sl.IndexOfObject(a));
+  WriteLn(TStringList(sl.Objects[0]).Strings[0]);
+  a.Free;
+  try
+    sl := TStringList(l[1]);
+    WriteLn(sl.Count);
+  except
+    WriteLn(ExceptionClassName);
+  end;
+  sl.Free; b.Free; c.Free; l.Free;
+end.)"),
+              "0\n1\n2\n1\n-1\n2\nA\n0\nA\nEInvalidObjectReference\n");
+}
+
+TEST_F(ClassesBindingTest, MemoryStreamReadWriteSeekAndCopy) {
+    EXPECT_EQ(Run(R"(
+var m, m2: TMemoryStream; s: String; n: Integer; sl: TStringList;
+begin
+  m := TMemoryStream.Create;
+  WriteLn(m.Write('hello world', 5));
+  WriteLn(m.Write('!', 10));
+  WriteLn(IntToStr(m.Position) + '/' + IntToStr(m.Size));
+  WriteLn(m.Seek(1, soFromBeginning));
+  n := m.Read(s, 100);
+  WriteLn(IntToStr(n) + ':' + s);
+  m.Position := 0;
+  n := m.Read(s, 2);
+  WriteLn(IntToStr(n) + ':' + s);
+  WriteLn(m.Seek(-1, soFromEnd));
+  m2 := TMemoryStream.Create;
+  m.Position := 0;
+  WriteLn(m2.CopyFrom(m, 3));
+  m2.Position := 0;
+  m2.Read(s, 3);
+  WriteLn(s);
+  sl := TStringList.Create;
+  sl.Add('one'); sl.Add('two');
+  m2.Clear;
+  sl.SaveToStream(m2);
+  sl.Clear;
+  m2.Position := 0;
+  sl.LoadFromStream(m2);
+  WriteLn(sl.CommaText);
+  WriteLn(m.ClassName);
+  sl.Free; m.Free; m2.Free;
+end.)"),
+              "5\n1\n6/6\n1\n5:ello!\n2:he\n5\n3\nhel\none,two\nTMemoryStream\n");
+}
+
+TEST_F(ClassesBindingTest, FilesThroughStreamsAndLists) {
+    AddHostVariable("Dir", Variant(dir.string() + "/"));
+    EXPECT_EQ(Run(R"(
+var f: TFileStream; m: TMemoryStream; sl: TStringList; s: String;
+begin
+  f := TFileStream.Create(Dir + 'a.bin', fmCreate);
+  f.Write('abcdef', 6);
+  f.Free;
+  f := TFileStream.Create(Dir + 'a.bin', fmOpenRead + fmShareDenyNone);
+  WriteLn(f.Size);
+  f.Seek(2, soFromBeginning);
+  f.Read(s, 3);
+  WriteLn(s);
+  WriteLn(f.ClassName);
+  f.Free;
+  m := TMemoryStream.Create;
+  m.LoadFromFile(Dir + 'a.bin');
+  WriteLn(m.Size);
+  m.SaveToFile(Dir + 'b.bin');
+  m.Free;
+  sl := TStringList.Create;
+  sl.Add('x=1');
+  sl.SaveToFile(Dir + 'c.txt');
+  sl.Clear;
+  sl.LoadFromFile(Dir + 'c.txt');
+  WriteLn(sl.Values['x']);
+  sl.Free;
+  try
+    f := TFileStream.Create(Dir + 'missing.bin', fmOpenRead);
+  except
+    WriteLn(ExceptionClassName);
+  end;
+end.)"),
+              "6\ncde\nTFileStream\n6\n1\nEFOpenError\n");
+    std::ifstream in(PathOf("b.bin"), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    EXPECT_EQ(bytes.str(), "abcdef");
+}
+
+TEST_F(ClassesBindingTest, ComponentsOwnersAndPublishedPropertiesByName) {
+    EXPECT_EQ(Run(R"(
+var c, child: TComponent;
+begin
+  c := TComponent.Create(nil);
+  c.Name := 'Parent1';
+  c.Tag := 7;
+  child := TComponent.Create(c);
+  child.Name := 'Child1';
+  WriteLn(child.Owner.Name);
+  WriteLn(c.Tag + 1);
+  if c.Owner = nil then WriteLn('no owner');
+  WriteLn(child.ClassName);
+  try
+    child.Name := '1 bad';
+  except
+    WriteLn(ExceptionMessage);
+  end;
+  c.Free;
+end.)"),
+              "Parent1\n8\nno owner\nTComponent\nComponent name \"1 bad\" is not valid\n");
+}
+
+TEST_F(ClassesBindingTest, HostObjectsAndAssign) {
+    TStringList host;
+    host.Add("from host");
+    AddHostObject("Host", &host);
+    EXPECT_EQ(Run(R"(
+var sl: TStringList;
+begin
+  sl := TStringList.Create;
+  sl.Assign(Host);
+  sl.Add('from script');
+  Host.Assign(sl);
+  sl.Free;
+  WriteLn(Host.Count);
+end.)"),
+              "2\n");
+    EXPECT_EQ(host.Strings(1), "from script");
+}
+
+TEST_F(ClassesBindingTest, HostCollectionItemsAndClear) {
+    TCollection items(TCollectionItem::StaticClass());
+    items.Add();
+    items.Add();
+    AddHostObject("Items", &items);
+    EXPECT_EQ(Run(R"(
+begin
+  WriteLn(Items.Count);
+  WriteLn(Items[1].ClassName);
+  WriteLn(Items.Items[0] <> Items[1]);
+  Items.Clear;
+  WriteLn(Items.Count);
+end.)"),
+              "2\nTCollectionItem\nTrue\n0\n");
+}
+
+TEST_F(ClassesBindingTest, ErrorsOfThePlatformClassesReachTheScript) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"var sl: TStringList; begin sl := TStringList.Create; try WriteLn(sl[3]) finally sl.Free "
+         "end end.",
+         "EStringListError"},
+        {"var l: TList; begin l := TList.Create; try l.Delete(0) finally l.Free end end.",
+         "EListError"},
+        {"var s: TStream; begin s := TStream.Create end.", "EInvalidOperation"},
+        {"var c: TCollection; begin c := TCollection.Create end.", "EInvalidOperation"},
+        {"var m: TMemoryStream; begin m := TMemoryStream.Create; try m.Seek(0, 7) finally m.Free "
+         "end end.",
+         "EStreamError"},
+        {"var sl: TStringList; begin sl := TStringList.Create; try sl.LoadFromStream(nil) finally "
+         "sl.Free end end.",
+         "EInvalidObjectReference"},
+        {"var sl: TStringList; begin sl := TStringList.Create; try TComponent(sl).Tag := 1 finally "
+         "sl.Free end end.",
+         "EPropertyError"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        try {
+            Run(text);
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.ClassName(), expected) << e.Message();
+        }
+    }
+}
+
+TEST_F(ClassesBindingTest, ReadNeverAllocatesMoreThanTheStreamHolds) {
+    EXPECT_EQ(Run(R"(
+var m: TMemoryStream; s: String;
+begin
+  m := TMemoryStream.Create;
+  m.Write('abc', 3);
+  m.Position := 0;
+  WriteLn(m.Read(s, 2147483647));
+  WriteLn(s);
+  WriteLn(m.Read(s, -5));
+  WriteLn(Length(s));
+  m.Free;
+end.)"),
+              "3\nabc\n0\n0\n");
+}
+
+TEST(ClassesBindingModuleList, RegistersOnceAfterTheModulesBefore) {
+    ksRegisterClassesBinding();
+    ksRegisterClassesBinding();
+    int count = 0;
+    for (const auto& e : *HostModuleList())
+        count += e.Name == "ks_iclassesrtti";
+    EXPECT_EQ(count, 1);
+    ksUnregisterClassesBinding();
+    for (const auto& e : *HostModuleList())
+        EXPECT_NE(e.Name, "ks_iclassesrtti");
+}
+
+} // namespace
