@@ -260,10 +260,17 @@ void TPainterCanvas::DrawText(const TCanvasState& state, int x, int y, unsigned 
 
     int total = 0;
     for (std::size_t i = 0; i < text.size(); ++i) total += advances[i];
-    p->translate(x, y);
-    if (state.Font.Orientation % 3600 != 0) p->rotate(-state.Font.Orientation / 10.0);
+    // Unrotated text keeps the painter's transform and is placed through the drawing positions:
+    // the raster engine's glyph cache draws runs at the device origin when a translation was
+    // added to the painter after a fill.
+    QPoint origin(x, y);
+    if (state.Font.Orientation % 3600 != 0) {
+        p->translate(x, y);
+        p->rotate(-state.Font.Orientation / 10.0);
+        origin = QPoint(0, 0);
+    }
     if (state.BackgroundMode == bmOpaque && !(rect && (options & ETO_OPAQUE)))
-        p->fillRect(QRect(0, 0, total, m.Height), bk);
+        p->fillRect(QRect(0, 0, total, m.Height).translated(origin), bk);
 
     // Consecutive glyphs of one face go out as one run, each at its own whole-pixel position.
     const QColor color = qcolor(state.Font.Color);
@@ -277,8 +284,8 @@ void TPainterCanvas::DrawText(const TCanvasState& state, int x, int y, unsigned 
         run.setRawFont(p_->RawFont(runFace, impl.em));
         run.setGlyphIndexes(glyphs);
         run.setPositions(positions);
-        p->drawGlyphRun(QPointF(0, 0), run);
-        if (runFace->synthesizeBold) p->drawGlyphRun(QPointF(1, 0), run);
+        p->drawGlyphRun(QPointF(origin), run);
+        if (runFace->synthesizeBold) p->drawGlyphRun(QPointF(origin) + QPointF(1, 0), run);
         glyphs.clear();
         positions.clear();
     };
@@ -307,12 +314,12 @@ void TPainterCanvas::DrawText(const TCanvasState& state, int x, int y, unsigned 
     if (state.Font.Style.Contains(fsUnderline)) {
         const int thickness = std::max(1, face.Scale(face.underlineThickness, impl.em));
         const int top = m.Ascent - face.Scale(face.underlinePosition, impl.em) - thickness / 2;
-        p->fillRect(QRect(0, top, total, thickness), color);
+        p->fillRect(QRect(0, top, total, thickness).translated(origin), color);
     }
     if (state.Font.Style.Contains(fsStrikeOut)) {
         const int thickness = std::max(1, face.Scale(face.strikeoutSize, impl.em));
         const int top = m.Ascent - face.Scale(face.strikeoutPosition, impl.em) - thickness / 2;
-        p->fillRect(QRect(0, top, total, thickness), color);
+        p->fillRect(QRect(0, top, total, thickness).translated(origin), color);
     }
     p->restore();
 }

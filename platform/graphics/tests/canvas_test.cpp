@@ -182,3 +182,31 @@ TEST(RasterCanvas, OpaqueTextCellAndPixels)
     EXPECT_EQ(c.Pixel(-1, 0), clNone);
     EXPECT_EQ(c.PixelsPerInchY(), 96);
 }
+
+TEST(RasterCanvas, TextAfterOtherDrawingLandsWhereAsked)
+{
+    // Filling and line drawing leave painter state behind; text must not inherit it.
+    auto textInk = [](auto before) {
+        TRasterCanvas c(120, 80);
+        c.Brush().SetColor(clWhite);
+        c.FillRect({0, 0, 120, 80});
+        before(c);
+        c.Pen().SetColor(clWhite);
+        c.Brush().SetColor(clWhite);
+        c.FillRect({0, 0, 120, 80});  // wipe what before() drew
+        c.Font().SetName("Arial");
+        c.Font().SetHeight(-12);
+        c.Brush().SetStyle(bsClear);
+        c.TextOut(40, 50, "Ab");
+        return InkBounds(c);
+    };
+    const TRect alone = textInk([](TRasterCanvas&) {});
+    EXPECT_GE(alone.Left, 40);
+    EXPECT_GE(alone.Top, 50);
+    EXPECT_EQ(textInk([](TRasterCanvas& c) { c.FillRect({0, 0, 10, 10}); }), alone);
+    EXPECT_EQ(textInk([](TRasterCanvas& c) {
+                  c.MoveTo(0, 0);
+                  c.LineTo(5, 0);
+              }),
+              alone);
+}
