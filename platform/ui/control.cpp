@@ -906,6 +906,9 @@ TWinControl::~TWinControl() {
         TControl* child = controls_.back();
         delete child;
     }
+    // Leave the parent's tab order now: by the time the base class leaves the parent, this
+    // object is no longer a TWinControl and could not be found there.
+    if (TWinControl* parent = Parent()) std::erase(parent->tabList_, this);
 }
 
 TControl* TWinControl::Controls(int index) const {

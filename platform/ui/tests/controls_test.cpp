@@ -411,3 +411,19 @@ TEST_F(ControlsTest, MenusAndPopup) {
 }
 
 } // namespace
+
+TEST_F(ControlsTest, AFreedControlLeavesItsParentsTabOrder) {
+    TForm form(nullptr);
+    auto* first = new TEdit(&form);
+    first->SetParent(&form);
+    auto* second = new TEdit(&form);
+    second->SetParent(&form);
+    auto* third = new TEdit(&form);
+    third->SetParent(&form);
+    EXPECT_EQ(third->TabOrder(), 2);
+    delete second;
+    EXPECT_EQ(third->TabOrder(), 1);
+    first->SetTabOrder(1);  // walks the tab list: a freed control there would be used
+    EXPECT_EQ(third->TabOrder(), 0);
+    EXPECT_EQ(first->TabOrder(), 1);
+}
