@@ -8,14 +8,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "platform/core/exception.h"
 #include "platform/core/format.h"
+#include "platform/core/ini_text.h"
 #include "platform/core/safe_file.h"
 #include "platform/core/stream.h"
 #include "platform/core/string_list.h"
+#include "platform/core/system_reason.h"
 
 namespace {
 
@@ -37,63 +38,8 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
-std::string Fold(std::string_view s) {
-    if (!IsAscii(s)) {
-        try {
-            return AnsiLowerCase(s);
-        } catch (const Exception&) {
-            // fall back to ASCII folding for text that is not valid UTF-8
-        }
-    }
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
-}
-
-std::string SystemReason(int errorNumber) {
-    std::string reason = std::strerror(errorNumber);
-    if (!reason.empty() && reason.back() != '.') reason += '.';
-    return reason;
-}
-
-// Integer text as the class library reads it: decimal, or "$"/"0x" hexadecimal (32 bits,
-// wrapping into the negative range as the platform does).
-bool ParseInteger(std::string_view text, int& result) {
-    text = TrimView(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (!text.empty() && text.front() == '$') {
-        base = 16;
-        text.remove_prefix(1);
-    } else if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty()) return false;
-    std::uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || end != text.data() + text.size()) return false;
-    std::int64_t signedValue = 0;
-    if (base == 16) {
-        if (value > 0xFFFFFFFFu) return false;
-        signedValue = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    } else {
-        if (value > 0x80000000u) return false;
-        signedValue = static_cast<std::int64_t>(value);
-    }
-    if (negative) signedValue = -signedValue;
-    if (signedValue < INT32_MIN || signedValue > INT32_MAX) return false;
-    result = static_cast<int>(signedValue);
-    return true;
 }
 
 } // namespace
@@ -190,7 +136,7 @@ void IniDocument::Classify(Line& line) {
         line.name = name;
         line.value = TrimView(t.substr(eq + 1));
     }
-    line.folded = Fold(line.name);
+    line.folded = AnsiLowerCase(line.name);
 }
 
 IniDocument::Line IniDocument::MakeLine(std::string text) const {
@@ -254,9 +200,9 @@ int IniDocument::SectionEnd(int header) const {
 }
 
 const std::string* IniDocument::Find(std::string_view section, std::string_view ident) const {
-    const int h = FindSection(Fold(TrimView(section)));
+    const int h = FindSection(AnsiLowerCase(TrimView(section)));
     if (h < 0) return nullptr;
-    const std::string key = Fold(TrimView(ident));
+    const std::string key = AnsiLowerCase(TrimView(ident));
     for (int i = h + 1, end = SectionEnd(h); i < end; ++i)
         if (lines_[i].kind == Kind::Entry && lines_[i].folded == key) return &lines_[i].value;
     return nullptr;
@@ -264,7 +210,7 @@ const std::string* IniDocument::Find(std::string_view section, std::string_view 
 
 std::vector<std::string> IniDocument::Keys(std::string_view section) const {
     std::vector<std::string> keys;
-    const int h = FindSection(Fold(TrimView(section)));
+    const int h = FindSection(AnsiLowerCase(TrimView(section)));
     if (h < 0) return keys;
     for (int i = h + 1, end = SectionEnd(h); i < end; ++i)
         if (lines_[i].kind == Kind::Entry) keys.push_back(lines_[i].name);
@@ -273,7 +219,7 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const {
 
 std::vector<std::string> IniDocument::SectionValues(std::string_view section) const {
     std::vector<std::string> values;
-    const int h = FindSection(Fold(TrimView(section)));
+    const int h = FindSection(AnsiLowerCase(TrimView(section)));
     if (h < 0) return values;
     for (int i = h + 1, end = SectionEnd(h); i < end; ++i)
         if (lines_[i].kind == Kind::Entry) values.push_back(lines_[i].name + "=" + lines_[i].value);
@@ -313,7 +259,7 @@ void CheckSectionName(std::string_view section) {
 bool IniDocument::AddSection(std::string_view section) {
     CheckSectionName(section);
     const std::string_view name = TrimView(section);
-    if (FindSection(Fold(name)) >= 0) return false;
+    if (FindSection(AnsiLowerCase(name)) >= 0) return false;
     Line header = MakeLine("[" + std::string(name) + "]");
     EnsureLastLineEnded();
     lines_.push_back(std::move(header));
@@ -331,9 +277,9 @@ bool IniDocument::Set(std::string_view section, std::string_view ident, std::str
         throw EIniFileException("Invalid value for \"" + std::string(ident) +
                                 "\": line breaks cannot be stored");
 
-    const int h = FindSection(Fold(sectionName));
+    const int h = FindSection(AnsiLowerCase(sectionName));
     if (h >= 0) {
-        const std::string folded = Fold(key);
+        const std::string folded = AnsiLowerCase(key);
         const int end = SectionEnd(h);
         for (int i = h + 1; i < end; ++i) {
             Line& line = lines_[i];
@@ -362,7 +308,7 @@ bool IniDocument::Set(std::string_view section, std::string_view ident, std::str
 }
 
 bool IniDocument::EraseSection(std::string_view section) {
-    const std::string folded = Fold(TrimView(section));
+    const std::string folded = AnsiLowerCase(TrimView(section));
     bool changed = false;
     for (int h = FindSection(folded); h >= 0; h = FindSection(folded)) {
         lines_.erase(lines_.begin() + h, lines_.begin() + SectionEnd(h));
@@ -372,9 +318,9 @@ bool IniDocument::EraseSection(std::string_view section) {
 }
 
 bool IniDocument::DeleteKey(std::string_view section, std::string_view ident) {
-    const int h = FindSection(Fold(TrimView(section)));
+    const int h = FindSection(AnsiLowerCase(TrimView(section)));
     if (h < 0) return false;
-    const std::string folded = Fold(TrimView(ident));
+    const std::string folded = AnsiLowerCase(TrimView(ident));
     bool changed = false;
     for (int i = SectionEnd(h) - 1; i > h; --i) {
         if (lines_[i].kind == Kind::Entry && lines_[i].folded == folded) {
@@ -408,7 +354,7 @@ TCustomIniFile::~TCustomIniFile() = default;
 int TCustomIniFile::ReadInteger(std::string_view section, std::string_view ident,
                                 int defaultValue) {
     int result = 0;
-    return ParseInteger(ReadString(section, ident, ""), result) ? result : defaultValue;
+    return TryStrToInt(ReadString(section, ident, ""), result) ? result : defaultValue;
 }
 
 void TCustomIniFile::WriteInteger(std::string_view section, std::string_view ident, int value) {
@@ -418,10 +364,10 @@ void TCustomIniFile::WriteInteger(std::string_view section, std::string_view ide
 bool TCustomIniFile::ReadBool(std::string_view section, std::string_view ident, bool defaultValue) {
     const std::string text = ReadString(section, ident, "");
     const std::string_view t = TrimView(text);
-    if (Fold(t) == "true") return true;
-    if (Fold(t) == "false") return false;
+    if (AnsiLowerCase(t) == "true") return true;
+    if (AnsiLowerCase(t) == "false") return false;
     int result = 0;
-    return ParseInteger(t, result) ? result != 0 : defaultValue;
+    return TryStrToInt(t, result) ? result != 0 : defaultValue;
 }
 
 void TCustomIniFile::WriteBool(std::string_view section, std::string_view ident, bool value) {
@@ -476,16 +422,10 @@ void TCustomIniFile::WriteTime(std::string_view section, std::string_view ident,
 int TCustomIniFile::ReadBinaryStream(std::string_view section, std::string_view ident,
                                      TStream& value) {
     const std::string text = ReadString(section, ident, "");
-    auto nibble = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
     std::string bytes;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int hi = nibble(text[i]);
-        const int lo = nibble(text[i + 1]);
+        const int hi = HexDigitValue(text[i]);
+        const int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) break; // the bytes up to the first non-hex pair
         bytes += static_cast<char>(hi * 16 + lo);
     }
@@ -508,33 +448,16 @@ void TCustomIniFile::WriteBinaryStream(std::string_view section, std::string_vie
     WriteString(section, ident, text);
 }
 
-namespace {
-
-void FillStrings(TStrings& strings, const std::vector<std::string>& lines) {
-    strings.BeginUpdate();
-    try {
-        strings.Clear();
-        for (const std::string& line : lines)
-            strings.Add(line);
-    } catch (...) {
-        strings.EndUpdate();
-        throw;
-    }
-    strings.EndUpdate();
-}
-
-} // namespace
-
 void TCustomIniFile::ReadSection(std::string_view section, TStrings& strings) {
-    FillStrings(strings, ReadSection(section));
+    AssignLines(strings, ReadSection(section));
 }
 
 void TCustomIniFile::ReadSections(TStrings& strings) {
-    FillStrings(strings, ReadSections());
+    AssignLines(strings, ReadSections());
 }
 
 void TCustomIniFile::ReadSectionValues(std::string_view section, TStrings& strings) {
-    FillStrings(strings, ReadSectionValues(section));
+    AssignLines(strings, ReadSectionValues(section));
 }
 
 bool TCustomIniFile::SectionExists(std::string_view section) {
@@ -542,9 +465,9 @@ bool TCustomIniFile::SectionExists(std::string_view section) {
 }
 
 bool TCustomIniFile::ValueExists(std::string_view section, std::string_view ident) {
-    const std::string folded = Fold(TrimView(ident));
+    const std::string folded = AnsiLowerCase(TrimView(ident));
     for (const std::string& key : ReadSection(section))
-        if (Fold(key) == folded) return true;
+        if (AnsiLowerCase(key) == folded) return true;
     return false;
 }
 
@@ -749,7 +672,7 @@ void TMemIniFile::SetStrings(const std::vector<std::string>& lines) {
 }
 
 void TMemIniFile::GetStrings(TStrings& list) const {
-    FillStrings(list, doc_->Lines());
+    AssignLines(list, doc_->Lines());
 }
 
 void TMemIniFile::SetStrings(const TStrings& list) {

@@ -190,15 +190,17 @@ void TWriter::WriteDate(double value) {
     WriteRaw(b, 8);
 }
 
+// Sizes are checked before the tag goes out, so a refused value leaves no stray bytes.
 void TWriter::WriteBytesWithLength(TValueType type, std::string_view bytes) {
-    WriteValue(type);
     if (type == TValueType::vaString || type == TValueType::vaIdent) {
         if (bytes.size() > 255) throw EWriteError("Name or short string longer than 255 bytes");
+        WriteValue(type);
         const auto n = static_cast<std::uint8_t>(bytes.size());
         WriteRaw(&n, 1);
     } else {
         if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
             throw EWriteError("String too long for a property stream");
+        WriteValue(type);
         std::uint8_t b[4];
         PutU32(b, static_cast<std::uint32_t>(bytes.size()));
         WriteRaw(b, 4);
@@ -232,9 +234,9 @@ void TWriter::WriteUTF8String(std::string_view utf8) {
 }
 
 void TWriter::WriteWideString(std::u16string_view text) {
-    WriteValue(TValueType::vaWString);
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() / 2))
         throw EWriteError("String too long for a property stream");
+    WriteValue(TValueType::vaWString);
     std::string bytes(text.size() * 2 + 4, '\0');
     auto* p = reinterpret_cast<std::uint8_t*>(bytes.data());
     PutU32(p, static_cast<std::uint32_t>(text.size()));

@@ -15,16 +15,11 @@
 #include <random>
 
 #include "platform/core/exception.h"
+#include "platform/core/system_reason.h"
 
 namespace {
 
 std::atomic<int> gFailure{0};
-
-std::string SystemReason(int errorNumber) {
-    std::string reason = std::strerror(errorNumber);
-    if (!reason.empty() && reason.back() != '.') reason += '.';
-    return reason;
-}
 
 std::string RandomSuffix() {
     static constexpr char kChars[] =

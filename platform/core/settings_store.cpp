@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/core/ini_text.h"
 #include "platform/core/stream.h"
 #include "platform/core/string_list.h"
 #include "platform/core/text.h"
@@ -48,21 +49,6 @@ const char* RootName(HKEY root) {
     return "HKEY_UNKNOWN";
 }
 
-std::string Fold(std::string_view s) {
-    for (char c : s) {
-        if (static_cast<unsigned char>(c) < 0x80) continue;
-        try {
-            return AnsiLowerCase(s);
-        } catch (const Exception&) {
-            break;
-        }
-    }
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::string StoredName(std::string_view name) {
     return name.empty() ? std::string(kDefaultValueName) : std::string(name);
 }
@@ -87,13 +73,6 @@ std::string EscapeText(std::string_view text) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 std::string UnescapeText(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -101,8 +80,8 @@ std::string UnescapeText(std::string_view text) {
             out += '\\';
             ++i;
         } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
-                   HexDigit(text[i + 2]) >= 0 && HexDigit(text[i + 3]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3]));
+                   HexDigitValue(text[i + 2]) >= 0 && HexDigitValue(text[i + 3]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[i + 2]) * 16 + HexDigitValue(text[i + 3]));
             i += 3;
         } else {
             out += text[i]; // a lone "\" (hand-written paths) stays as it is
@@ -129,8 +108,8 @@ bool DecodeBinary(std::string_view hex, std::string& bytes) {
         if (c != ',' && c != ' ') digits += c; // "01,02" as well as "0102"
     if (digits.size() % 2 != 0) return false;
     for (std::size_t i = 0; i < digits.size(); i += 2) {
-        const int hi = HexDigit(digits[i]);
-        const int lo = HexDigit(digits[i + 1]);
+        const int hi = HexDigitValue(digits[i]);
+        const int lo = HexDigitValue(digits[i + 1]);
         if (hi < 0 || lo < 0) return false;
         bytes += static_cast<char>(hi * 16 + lo);
     }
@@ -166,12 +145,12 @@ bool DecodeDword(std::string_view text, int& value) {
 void CollectChildren(const std::vector<std::string>& sections, const std::string& foldedPrefix,
                      std::vector<std::string>& names, std::vector<std::string>& folded) {
     for (const std::string& section : sections) {
-        const std::string f = Fold(section);
+        const std::string f = AnsiLowerCase(section);
         if (f.size() <= foldedPrefix.size() || f.compare(0, foldedPrefix.size(), foldedPrefix) != 0)
             continue;
         std::string child = section.substr(foldedPrefix.size());
         child = child.substr(0, child.find('\\'));
-        const std::string fc = Fold(child);
+        const std::string fc = AnsiLowerCase(child);
         if (child.empty() || std::find(folded.begin(), folded.end(), fc) != folded.end()) continue;
         folded.push_back(fc);
         names.push_back(child);
@@ -277,9 +256,9 @@ std::string TRegistry::SectionOf(const std::string& path) const {
 }
 
 bool TRegistry::SectionPresent(TIniFile& store, const std::string& section) {
-    const std::string folded = Fold(section);
+    const std::string folded = AnsiLowerCase(section);
     for (const std::string& s : store.ReadSections()) {
-        const std::string f = Fold(s);
+        const std::string f = AnsiLowerCase(s);
         if (f == folded || (f.size() > folded.size() && f.compare(0, folded.size(), folded) == 0 &&
                             f[folded.size()] == '\\'))
             return true;
@@ -346,11 +325,11 @@ bool TRegistry::KeyExists(std::string_view key) {
 bool TRegistry::DeleteKey(std::string_view key) {
     const std::string path = ResolvePath(key);
     if (path.empty()) return false; // a root cannot go
-    const std::string folded = Fold(SectionOf(path));
+    const std::string folded = AnsiLowerCase(SectionOf(path));
     TIniFile& store = UserStore();
     bool deleted = false;
     for (const std::string& s : store.ReadSections()) {
-        const std::string f = Fold(s);
+        const std::string f = AnsiLowerCase(s);
         if (f == folded || (f.size() > folded.size() && f.compare(0, folded.size(), folded) == 0 &&
                             f[folded.size()] == '\\')) {
             try {
@@ -369,36 +348,19 @@ std::vector<std::string> TRegistry::GetKeyNames() {
     std::vector<std::string> names;
     if (!open_) return names;
     std::vector<std::string> folded;
-    const std::string prefix = Fold(SectionOf(currentPath_)) + "\\";
+    const std::string prefix = AnsiLowerCase(SectionOf(currentPath_)) + "\\";
     CollectChildren(UserStore().ReadSections(), prefix, names, folded);
     if (TIniFile* machine = MachineStore())
         CollectChildren(machine->ReadSections(), prefix, names, folded);
     return names;
 }
 
-namespace {
-
-void FillStrings(TStrings& strings, const std::vector<std::string>& lines) {
-    strings.BeginUpdate();
-    try {
-        strings.Clear();
-        for (const std::string& line : lines)
-            strings.Add(line);
-    } catch (...) {
-        strings.EndUpdate();
-        throw;
-    }
-    strings.EndUpdate();
-}
-
-} // namespace
-
 void TRegistry::GetKeyNames(TStrings& strings) {
-    FillStrings(strings, GetKeyNames());
+    AssignLines(strings, GetKeyNames());
 }
 
 void TRegistry::GetValueNames(TStrings& strings) {
-    FillStrings(strings, GetValueNames());
+    AssignLines(strings, GetValueNames());
 }
 
 bool TRegistry::HasSubKeys() {
@@ -413,7 +375,7 @@ std::vector<std::string> TRegistry::GetValueNames() {
     auto add = [&](TIniFile& store) {
         for (std::string& name : store.ReadSection(section)) {
             if (name == kDefaultValueName) name.clear();
-            const std::string f = Fold(name);
+            const std::string f = AnsiLowerCase(name);
             if (std::find(folded.begin(), folded.end(), f) != folded.end()) continue;
             folded.push_back(f);
             names.push_back(std::move(name));
@@ -727,5 +689,7 @@ void TRegistryIniFile::EraseSection(std::string_view section) {
 }
 
 void TRegistryIniFile::DeleteKey(std::string_view section, std::string_view ident) {
-    if (OpenSection(section, true)) registry_->DeleteValue(ident);
+    // Writable but not created: deleting from a missing section must not make it.
+    registry_->CloseKey();
+    if (registry_->OpenKey(SectionKey(section), false)) registry_->DeleteValue(ident);
 }

@@ -13,18 +13,13 @@
 
 #include "platform/core/exception.h"
 #include "platform/core/safe_file.h"
+#include "platform/core/system_reason.h"
 
 namespace {
 
 constexpr std::int64_t kCopyChunk = 64 * 1024;
 // read()/write() move at most about 2 GiB per call; stay well below.
 constexpr std::int64_t kIoChunk = std::int64_t{1} << 30;
-
-std::string SystemReason(int errorNumber) {
-    std::string reason = std::strerror(errorNumber);
-    if (!reason.empty() && reason.back() != '.') reason += '.';
-    return reason;
-}
 
 std::int64_t ResolveSeek(std::int64_t offset, TSeekOrigin origin, std::int64_t position,
                          std::int64_t size) {
@@ -298,7 +293,9 @@ std::int64_t TStringStream::Read(void* buffer, std::int64_t count) {
 
 std::int64_t TStringStream::Write(const void* buffer, std::int64_t count) {
     if (count <= 0) return 0;
-    const auto end = static_cast<std::size_t>(position_ + count);
+    std::int64_t last = 0;
+    if (__builtin_add_overflow(position_, count, &last)) throw EWriteError("Stream write error");
+    const auto end = static_cast<std::size_t>(last);
     if (end > data_.size()) data_.resize(end); // a gap after a seek past the end is zeros
     std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
     position_ += count;

@@ -8,6 +8,7 @@
 
 #include "platform/core/format.h"
 #include "platform/core/numbers.h"
+#include "platform/core/text.h"
 
 // ---- Shared blocks ----------------------------------------------------------------------------
 
@@ -180,24 +181,13 @@ std::string VarTypeAsText(TVarType type) {
 
 namespace {
 
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // "True"/"False" in any case.
 bool TryBoolWord(std::string_view text, bool& result) {
-    if (EqualsAsciiNoCase(text, "true")) {
+    if (SameText(text, "true")) {
         result = true;
         return true;
     }
-    if (EqualsAsciiNoCase(text, "false")) {
+    if (SameText(text, "false")) {
         result = false;
         return true;
     }
@@ -643,11 +633,6 @@ namespace {
 
 int Sign(long double x, long double y) { return x < y ? -1 : (x > y ? 1 : 0); }
 
-int CompareText(std::string_view x, std::string_view y) {
-    int c = x.compare(y);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
 // Non-string, non-null operands: numerically, exactly for 64-bit integers.
 int CompareNumbers(const Variant& a, const Variant& b) {
     Num x = ToNum(a);
@@ -673,7 +658,7 @@ int CompareTextWith(const std::string& text, const Variant& other) {
     }
     double number = 0;
     if (TryStrToFloat(text, number)) return CompareNumbers(Variant(number), other);
-    return CompareText(text, other.AsString());
+    return CompareStr(text, other.AsString());
 }
 
 }  // namespace
@@ -683,7 +668,7 @@ int VarCompare(const Variant& a, const Variant& b) {
         return a.Int32Value() < b.Int32Value() ? -1 : (a.Int32Value() > b.Int32Value() ? 1 : 0);
     if (a.IsArray() || b.IsArray()) ThrowInvalidOp();
     if (a.IsNull() || b.IsNull()) return a.IsNull() ? (b.IsNull() ? 0 : -1) : 1;
-    if (a.IsString() && b.IsString()) return CompareText(a.StringValue(), b.StringValue());
+    if (a.IsString() && b.IsString()) return CompareStr(a.StringValue(), b.StringValue());
     if (a.IsString()) return CompareTextWith(a.StringValue(), b);
     if (b.IsString()) return -CompareTextWith(b.StringValue(), a);
     return CompareNumbers(a, b);

@@ -15,11 +15,17 @@ struct TFilterExpression::Node {
     int column = -1;
     Variant value;
     std::unique_ptr<Node> a, b;
+    // And, Or: the terms of a whole chain side by side, so that a long "x or y or ..." is
+    // neither evaluated nor freed through recursion as deep as the chain.
+    std::vector<std::unique_ptr<Node>> terms;
 };
 
 namespace {
 
 using Node = TFilterExpression::Node;
+
+// Parentheses and "not" nest the parser's recursion; this bounds it.
+constexpr int kMaxNesting = 256;
 
 struct Token {
     enum Type { End, Name, String, Number, Op, LParen, RParen } type = End;
@@ -148,38 +154,50 @@ private:
         return n;
     }
 
-    std::unique_ptr<Node> ParseOr() {
-        auto n = ParseAnd();
-        while (IsKeyword("or")) {
+    // term { word term }, as one node holding every term.
+    template <typename ParseTerm>
+    std::unique_ptr<Node> ParseChain(Node::Kind kind, const char* word, ParseTerm parseTerm) {
+        auto first = (this->*parseTerm)();
+        if (!IsKeyword(word)) return first;
+        auto chain = std::make_unique<Node>();
+        chain->kind = kind;
+        chain->terms.push_back(std::move(first));
+        while (IsKeyword(word)) {
             Advance();
-            n = Binary(Node::Or, std::move(n), ParseAnd());
+            chain->terms.push_back((this->*parseTerm)());
         }
-        return n;
+        return chain;
     }
 
-    std::unique_ptr<Node> ParseAnd() {
-        auto n = ParseNot();
-        while (IsKeyword("and")) {
-            Advance();
-            n = Binary(Node::And, std::move(n), ParseNot());
-        }
-        return n;
+    std::unique_ptr<Node> ParseOr() { return ParseChain(Node::Or, "or", &Parser::ParseAnd); }
+
+    std::unique_ptr<Node> ParseAnd() { return ParseChain(Node::And, "and", &Parser::ParseNot); }
+
+    void EnterNesting() {
+        if (++depth_ > kMaxNesting)
+            throw EDatabaseError(Format("Filter expression nested too deeply at position %d",
+                                        {static_cast<int>(tok_.pos + 1)}));
     }
 
     std::unique_ptr<Node> ParseNot() {
         if (IsKeyword("not")) {
+            EnterNesting();
             Advance();
-            return Binary(Node::Not, ParseNot(), nullptr);
+            auto n = Binary(Node::Not, ParseNot(), nullptr);
+            --depth_;
+            return n;
         }
         return ParseComparison();
     }
 
     std::unique_ptr<Node> ParseComparison() {
         if (tok_.type == Token::LParen) {
+            EnterNesting();
             Advance();
             auto n = ParseOr();
             if (tok_.type != Token::RParen) Fail();
             Advance();
+            --depth_;
             return n;
         }
         auto left = ParseOperand();
@@ -249,6 +267,7 @@ private:
     std::size_t p_ = 0;
     Token tok_;
     bool bracketed_ = false;
+    int depth_ = 0;
 };
 
 // SQL-style pattern: % and * any run, _ and ? one character (by code point).
@@ -298,9 +317,13 @@ bool Test(const Node& n, const std::function<Variant(int)>& value, unsigned opti
     const bool ci = (options & foCaseInsensitive) != 0;
     switch (n.kind) {
     case Node::And:
-        return Test(*n.a, value, options) && Test(*n.b, value, options);
+        for (const auto& term : n.terms)
+            if (!Test(*term, value, options)) return false;
+        return true;
     case Node::Or:
-        return Test(*n.a, value, options) || Test(*n.b, value, options);
+        for (const auto& term : n.terms)
+            if (Test(*term, value, options)) return true;
+        return false;
     case Node::Not:
         return !Test(*n.a, value, options);
     case Node::IsNull:

@@ -255,7 +255,7 @@ std::string Substr(const std::string& s, long long first, long long count) {
     long long n = static_cast<long long>(starts.size()) - 1;
     if (first < 0) first = 0;
     if (first > n) first = n;
-    if (count < 0 || first + count > n) count = n - first;
+    if (count < 0 || count > n - first) count = n - first;
     return s.substr(starts[static_cast<std::size_t>(first)],
                     starts[static_cast<std::size_t>(first + count)] -
                         starts[static_cast<std::size_t>(first)]);
@@ -322,7 +322,7 @@ void RegisterJetFunctions(sqlite3* db) {
         if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
         std::string s = ArgText(argv[0]);
         long long n = static_cast<long long>(Utf8Length(s)), k = sqlite3_value_int64(argv[1]);
-        ResultText(ctx, Substr(s, k >= n ? 0 : n - k, k));
+        ResultText(ctx, Substr(s, k >= n ? 0 : k < 0 ? n : n - k, k));
     });
     auto mid = [](sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
@@ -365,6 +365,10 @@ void RegisterJetFunctions(sqlite3* db) {
     Register(db, "instr", 3, [](sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
         long long start = sqlite3_value_int64(argv[0]);
+        if (start < 1) {
+            sqlite3_result_error(ctx, "Invalid procedure call or argument", -1);
+            return;
+        }
         std::string s = ArgText(argv[1]), f = ArgText(argv[2]);
         std::string tail = Substr(s, start - 1, -1);
         std::size_t at = tail.find(f);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/core/exception.h"
+#include "platform/core/text.h"
 
 namespace {
 
@@ -83,18 +84,6 @@ constexpr ColorName kColorNames[] = {
     {clDkGray, "clDkGray"},
 };
 
-bool sameAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 TColor ColorToRGB(TColor color)
@@ -110,7 +99,7 @@ TColor ColorToRGB(TColor color)
 std::optional<TColor> IdentToColor(std::string_view ident)
 {
     for (const auto& entry : kColorNames)
-        if (sameAscii(ident, entry.name)) return entry.value;
+        if (SameText(ident, entry.name)) return entry.value;
     return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <tuple>
 
+#include "platform/core/text.h"
 #include "platform/graphics/font_engine_p.h"
 #include "platform/graphics/gui_application.h"
 
@@ -42,16 +43,6 @@ constexpr Substitution kSubstitutions[] = {
 
 constexpr const char* kCjkFallback = "AR PL UMing CN";
 constexpr const char* kDefaultFace = "Liberation Sans";
-
-bool sameAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 std::uint16_t u16(const QByteArray& t, int offset)
 {
@@ -176,7 +167,7 @@ bool isInstalled(const std::string& family)
 std::string ResolveFontFace(std::string_view name)
 {
     for (const auto& s : kSubstitutions)
-        if (sameAscii(name, s.from)) return s.to;
+        if (SameText(name, s.from)) return s.to;
     std::string family(name);
     // A face that is not installed would be substituted by fontconfig's own choice, which
     // differs between machines; the table's default keeps measuring reproducible.
@@ -266,11 +257,14 @@ void TFontMeasurer::Impl::StoreAdvance(char16_t u, std::int32_t value)
 
 int FontEmPixels(std::string_view name, TFontStyles style, int height)
 {
-    if (height < 0) return -height;
+    // Heights come from stored fonts; in 64 bits and capped, none can overflow.
+    constexpr long long kMaxEm = 32767;
+    if (height < 0) return static_cast<int>(std::min(-static_cast<long long>(height), kMaxEm));
     if (height == 0) return 16;
     auto face = faceFor(ResolveFontFace(name), style.Contains(fsBold), style.Contains(fsItalic));
-    const int cell = face->winAscent + face->winDescent;
-    return std::max(1, static_cast<int>(static_cast<long long>(height) * face->unitsPerEm / cell));
+    const int cell = std::max(1, face->winAscent + face->winDescent);
+    const long long em = static_cast<long long>(height) * face->unitsPerEm / cell;
+    return static_cast<int>(std::clamp(em, 1LL, kMaxEm));
 }
 
 TFontMeasurer::TFontMeasurer(std::unique_ptr<Impl> d) : d_(std::move(d)) {}

@@ -31,7 +31,7 @@ std::string ResolveFontFace(std::string_view name);
 // The family of the per-character fallback for CJK text.
 std::string CjkFallbackFace();
 // The em height in pixels a font Height selects: -Height when negative; a positive Height is
-// a cell height (ascent + descent); 0 picks the default of 16 pixels.
+// a cell height (ascent + descent); 0 picks the default of 16 pixels. At most 32767.
 int FontEmPixels(std::string_view name, TFontStyles style, int height);
 
 class TFontMeasurer {

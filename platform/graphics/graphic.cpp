@@ -1,11 +1,10 @@
 #include "platform/graphics/graphic.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <mutex>
-#include <unistd.h>
 
+#include "platform/core/files.h"
+#include "platform/core/safe_file.h"
+#include "platform/core/text.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/jpeg_image.h"
 #include "platform/graphics/metafile.h"
@@ -59,44 +58,20 @@ void WriteStreamAll(TStream& stream, std::span<const std::uint8_t> data)
     }
 }
 
+// The core helpers read stored Windows paths and write through a temporary file that keeps
+// links, the file's mode and the data on the disk; these only adapt the byte type.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    std::vector<std::uint8_t> data;
-    std::uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.insert(data.end(), buffer, buffer + n);
-    const bool failed = std::ferror(f);
-    std::fclose(f);
-    if (failed) throw EReadError("Cannot read file \"" + path + "\"");
-    return data;
+    const std::string bytes = ReadFileBytes(std::string_view(path));
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data)
 {
-    const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw EWriteError("Cannot write file \"" + path + "\"");
-    }
+    WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 namespace {
-
-bool sameAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 struct Registry {
     std::mutex mutex;
@@ -130,7 +105,7 @@ void RegisterGraphicFormat(TGraphicFormat format)
     auto& r = registry();
     std::lock_guard lock(r.mutex);
     for (auto& f : r.formats) {
-        if (f.ClassName == format.ClassName && sameAscii(f.Extension, format.Extension)) {
+        if (f.ClassName == format.ClassName && SameText(f.Extension, format.Extension)) {
             f = std::move(format);
             return;
         }
@@ -163,13 +138,13 @@ std::unique_ptr<TGraphic> CreateGraphicForExtension(std::string_view extension)
 {
     if (!extension.empty() && extension[0] == '.') extension.remove_prefix(1);
     for (const auto& f : GraphicFormats())
-        if (sameAscii(f.Extension, extension)) return f.Create();
+        if (SameText(f.Extension, extension)) return f.Create();
     return nullptr;
 }
 
 std::unique_ptr<TGraphic> CreateGraphicByClassName(std::string_view className)
 {
     for (const auto& f : GraphicFormats())
-        if (sameAscii(f.ClassName, className)) return f.Create();
+        if (SameText(f.ClassName, className)) return f.Create();
     return nullptr;
 }

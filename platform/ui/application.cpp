@@ -13,10 +13,10 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/core/properties.h"
+#include "platform/graphics/gui_application.h"
 #include "platform/ui/control_p.h"
 #include "platform/ui/form.h"
 #include "platform/ui/message_reporter.h"
@@ -35,15 +35,9 @@ void StartToolkit() {
                 "object before any font or picture is used");
         return;
     }
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool noDisplay = (!display || !*display) && (!wayland || !*wayland);
-    if (noDisplay && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "lumetra";
-    static char* argv[] = {name, nullptr};
+    const TToolkitArguments args = PrepareToolkitStart();
     // Never destroyed: widgets, fonts and images may outlive any scope we could tie it to.
-    auto* app = new QApplication(argc, argv);
+    auto* app = new QApplication(args.argc, args.argv);
     app->setQuitOnLastWindowClosed(false);
 }
 
@@ -80,17 +74,23 @@ int GetDoubleClickTime() {
 // ---- TApplication
 // --------------------------------------------------------------------------------
 
-TApplication::TApplication(TComponent* owner) : TComponent(owner) {
+struct TApplication::IdleHook {
+    QMetaObject::Connection connection;
+};
+
+TApplication::TApplication(TComponent* owner)
+    : TComponent(owner), idleHook_(std::make_unique<IdleHook>()) {
     StartToolkit();
     title_ = std::filesystem::path(QCoreApplication::applicationFilePath().toStdString())
                  .stem()
                  .string();
     if (auto* dispatcher = QAbstractEventDispatcher::instance(qApp->thread()))
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, qApp,
-                         [this] { Idle(); });
+        idleHook_->connection = QObject::connect(
+            dispatcher, &QAbstractEventDispatcher::aboutToBlock, qApp, [this] { Idle(); });
 }
 
 TApplication::~TApplication() {
+    QObject::disconnect(idleHook_->connection);
     if (gApplication == this) gApplication = nullptr;
 }
 

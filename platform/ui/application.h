@@ -93,7 +93,9 @@ protected:
     void Notification(TComponent* component, TOperation operation) override;
 
 private:
+    struct IdleHook; // the event loop's link to Idle, cut when the object goes
     void Idle();
+    std::unique_ptr<IdleHook> idleHook_;
     std::string title_;
     TForm* mainForm_ = nullptr;
     bool showMainForm_ = true;

@@ -2,7 +2,9 @@
 // as tab-separated text, field names first. Dates as yyyy-mm-dd hh:nn:ss, Null as nothing.
 // A statement that returns no rows prints the number of rows it changed.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -45,6 +47,15 @@ bool ReturnsRows(const std::string& sql) {
            head.rfind("pragma", 0) == 0 || head.rfind("values", 0) == 0 || head.rfind("(", 0) == 0;
 }
 
+// Output that did not reach its file (a full disk, a closed pipe) must not pass for success.
+int Finish() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "Cannot write the output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -63,7 +74,7 @@ int main(int argc, char** argv) {
         query.SQL().SetText(argv[2]);
         if (!ReturnsRows(argv[2])) {
             std::printf("%d\n", query.ExecSQL());
-            return 0;
+            return Finish();
         }
         query.Open();
         std::string line;
@@ -76,7 +87,7 @@ int main(int argc, char** argv) {
                 line += (i ? "\t" : "") + Cell(*query.Fields()[i]);
             std::printf("%s\n", line.c_str());
         }
-        return 0;
+        return Finish();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

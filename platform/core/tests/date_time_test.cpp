@@ -6,31 +6,18 @@
 
 #include "platform/core/exception.h"
 #include "platform/core/format.h"
+#include "platform/core/tests/expect_error.h"
+#include "platform/core/tests/fixed_formats.h"
 
 namespace {
 
 class DateTimeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = FormatSettings();
-        TFormatSettings& fs = FormatSettings();
-        fs.DateSeparator = '-';
-        fs.TimeSeparator = ':';
-        fs.DecimalSeparator = '.';
-        fs.ShortDateFormat = "yyyy-mm-dd";
-        fs.LongDateFormat = "dddd, mmmm d, yyyy";
-        fs.ShortTimeFormat = "hh:nn";
-        fs.LongTimeFormat = "hh:nn:ss";
-        fs.TimeAMString = "AM";
-        fs.TimePMString = "PM";
-    }
-    void TearDown() override { FormatSettings() = saved_; }
-
     // Tuesday 2024-03-05 14:07:09.045
     static TDateTime Sample() { return EncodeDate(2024, 3, 5) + EncodeTime(14, 7, 9, 45); }
 
 private:
-    TFormatSettings saved_;
+    FixedFormats formats_;
 };
 
 void expectDate(TDateTime value, int year, int month, int day) {
@@ -48,15 +35,6 @@ void expectTime(TDateTime value, int hour, int minute, int second, int ms) {
     EXPECT_EQ(n, minute);
     EXPECT_EQ(s, second);
     EXPECT_EQ(z, ms);
-}
-
-template <typename F> void expectConvertError(F&& call, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "no EConvertError, expected: " << message;
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.Message(), message);
-    }
 }
 
 TEST_F(DateTimeTest, EncodesDaysFromTheEpoch) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/core/exception.h"
+#include "platform/core/tests/scoped_env.h"
 
 namespace {
 
@@ -223,16 +224,10 @@ TEST_F(FilesTree, FileAgeIsLocalTimeInDaysSince1899) {
 
 TEST(FileFolders, ProgramAndTemporaryFolders) {
     EXPECT_TRUE(FileExists(ExecutableDir() + "/platform_core_tests"));
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old ? old : "";
-    setenv("TMPDIR", "/var/tmp/", 1);
+    ScopedEnv tmpdir("TMPDIR", "/var/tmp/");
     EXPECT_EQ(GetTempDir(), "/var/tmp");
-    setenv("TMPDIR", "", 1);
+    tmpdir.Set("");
     EXPECT_EQ(GetTempDir(), "/tmp");
-    if (old)
-        setenv("TMPDIR", saved.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
 }
 
 } // namespace

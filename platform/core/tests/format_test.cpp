@@ -9,36 +9,18 @@
 
 #include "platform/core/exception.h"
 #include "platform/core/numbers.h"
+#include "platform/core/tests/expect_error.h"
+#include "platform/core/tests/fixed_formats.h"
 
 namespace {
 
-// Fixed settings for the duration of a test; the process-wide object is restored afterwards.
 class FormatTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = FormatSettings();
-        TFormatSettings& fs = FormatSettings();
-        fs.DecimalSeparator = '.';
-        fs.ThousandSeparator = ',';
-        fs.CurrencyString = "$";
-        fs.CurrencyFormat = 0;
-        fs.NegCurrFormat = 0;
-        fs.CurrencyDecimals = 2;
-    }
-    void TearDown() override { FormatSettings() = saved_; }
+    void SetUp() override { FormatSettings().NegCurrFormat = 0; }
 
 private:
-    TFormatSettings saved_;
+    FixedFormats formats_;
 };
-
-template <typename F> void expectConvertError(F&& call, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "no EConvertError, expected: " << message;
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.Message(), message);
-    }
-}
 
 TEST_F(FormatTest, FloatToStrGivesShortestFifteenDigitText) {
     struct Case {

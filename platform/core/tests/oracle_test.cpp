@@ -13,6 +13,7 @@
 #include "platform/core/date_time.h"
 #include "platform/core/exception.h"
 #include "platform/core/format.h"
+#include "platform/core/tests/fixed_formats.h"
 #include "platform/core/variant.h"
 
 namespace {
@@ -58,29 +59,8 @@ double ParseDouble(const std::string& text) {
 }
 
 class OracleTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        saved_ = FormatSettings();
-        TFormatSettings& fs = FormatSettings();
-        fs.DecimalSeparator = '.';
-        fs.ThousandSeparator = ',';
-        fs.DateSeparator = '-';
-        fs.TimeSeparator = ':';
-        fs.ShortDateFormat = "yyyy-mm-dd";
-        fs.LongDateFormat = "dddd, mmmm d, yyyy";
-        fs.ShortTimeFormat = "hh:nn";
-        fs.LongTimeFormat = "hh:nn:ss";
-        fs.TimeAMString = "AM";
-        fs.TimePMString = "PM";
-        fs.CurrencyString = "$";
-        fs.CurrencyFormat = 0;
-        fs.NegCurrFormat = 1;
-        fs.CurrencyDecimals = 2;
-    }
-    void TearDown() override { FormatSettings() = saved_; }
-
 private:
-    TFormatSettings saved_;
+    FixedFormats formats_;
 };
 
 // ---- Variant operators ----------------------------------------------------------------------

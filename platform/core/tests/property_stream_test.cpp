@@ -353,6 +353,18 @@ TEST(PropertyStream, StringsUseTheLegacyCodePageUnlessTheyCannot) {
     EXPECT_TRUE(reader.AtEnd());
 }
 
+// A value the format cannot hold raises before any of its bytes reach the stream.
+TEST(PropertyStream, RefusedValuesLeaveTheStreamAsItWas) {
+    TMemoryStream stream;
+    TWriter writer(stream);
+    EXPECT_THROW(writer.WriteIdent(std::string(256, 'a')), EWriteError);
+    TStreamValue shortString;
+    shortString.Type = TValueType::vaString;
+    shortString.Text = std::string(300, 'b');
+    EXPECT_THROW(WriteStreamValue(writer, shortString), EWriteError);
+    EXPECT_EQ(stream.Size(), 0);
+}
+
 TEST(ExtendedFloat, DoublesConvertBothWaysWithoutLoss) {
     const double values[] = {0.0,
                              -0.0,

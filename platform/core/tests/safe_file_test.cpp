@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/core/exception.h"
+#include "platform/core/tests/scoped_env.h"
 #include "platform/core/tests/temp_dir.h"
 
 namespace {
@@ -82,17 +83,11 @@ TEST(SafeFile, KeepsModeAndFollowsLinks) {
 
 TEST(SafeFile, MakeTempFileCreatesUniqueFilesInTmpdir) {
     TempDir dir;
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old ? old : "";
-    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    ScopedEnv tmpdir("TMPDIR", dir.Path());
     const std::string a = MakeTempFile("lum");
     const std::string b = MakeTempFile("lum");
-    ::setenv("TMPDIR", (dir / "missing").c_str(), 1);
+    tmpdir.Set(dir / "missing");
     EXPECT_THROW(MakeTempFile("lum"), EFCreateError);
-    if (old)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
     EXPECT_NE(a, b);
     EXPECT_EQ(a.rfind(dir / "lum", 0), 0u);
     EXPECT_TRUE(std::filesystem::is_regular_file(a));

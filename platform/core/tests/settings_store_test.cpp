@@ -9,31 +9,11 @@
 #include "platform/core/safe_file.h"
 #include "platform/core/stream.h"
 #include "platform/core/string_list.h"
+#include "platform/core/tests/expect_error.h"
+#include "platform/core/tests/scoped_env.h"
 #include "platform/core/tests/temp_dir.h"
 
 namespace {
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class SettingsStore : public testing::Test {
 protected:
@@ -43,15 +23,6 @@ protected:
     ScopedEnv machineEnv{"LUMETRA_SYSTEM_CONFIG_DIR", machine.Path()};
     std::string UserFile() const { return user / "config/registry.ini"; }
 };
-
-template <typename Fn> std::string MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 } // namespace
 
@@ -237,6 +208,8 @@ TEST_F(SettingsStore, RegistryIniFileMapsSectionsToSubkeys) {
     ini.DeleteKey("Preview", "Zoom");
     EXPECT_FALSE(ini.ValueExists("Preview", "Zoom"));
     ini.EraseSection("Preview");
+    EXPECT_FALSE(ini.SectionExists("Preview"));
+    ini.DeleteKey("Preview", "Zoom"); // deleting from a missing section makes none
     EXPECT_FALSE(ini.SectionExists("Preview"));
     EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"Designer"});
 }

@@ -5,20 +5,12 @@
 #include <cstring>
 
 #include "platform/core/exception.h"
+#include "platform/core/tests/expect_error.h"
 #include "platform/core/tests/temp_dir.h"
 
 namespace {
 
 constexpr std::int64_t kFiveGiB = std::int64_t{5} << 30;
-
-template <typename Fn> std::string MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 
 } // namespace
 
@@ -159,6 +151,15 @@ TEST(Stream, FileStreamModesAndErrors) {
 }
 
 TEST(Stream, FailedWriteRaisesInsteadOfShortWrite) {
+    // A write whose end lies beyond the largest position is refused; the data stays.
+    TMemoryStream memory;
+    TStringStream text("abc");
+    memory.WriteBuffer("abc", 3);
+    for (TStream* s : std::initializer_list<TStream*>{&memory, &text}) {
+        s->Seek(INT64_MAX - 1, TSeekOrigin::soBeginning);
+        EXPECT_THROW(s->WriteBuffer("xy", 2), EWriteError);
+        EXPECT_EQ(s->Size(), 3);
+    }
     TFileStream full("/dev/full", fmOpenWrite);
     EXPECT_EQ(MessageOf([&] { full.WriteBuffer("x", 1); }),
               "Stream write error. No space left on device.");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/core/format.h"
+#include "platform/core/tests/fixed_formats.h"
 
 // Readable failure output: kind code and text.
 void PrintTo(const Variant& v, std::ostream* os) {
@@ -36,14 +37,10 @@ std::string ErrorOf(const std::function<void()>& call) {
 // Fixed locale formats for every test, restored afterwards.
 class VariantTest : public testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = FormatSettings();
-        FormatSettings() = TFormatSettings();
-    }
-    void TearDown() override { FormatSettings() = saved_; }
+    void SetUp() override { FormatSettings() = TFormatSettings(); }
 
 private:
-    TFormatSettings saved_;
+    FixedFormats restored_;
 };
 
 TEST_F(VariantTest, KindsReportTheirTypeCodes) {

@@ -39,7 +39,7 @@ protected:
         return ids;
     }
 
-    FixedFormats formats;
+    FixedFormats formats{"yyyy-m-d"};
     TempDir dir;
     TADOConnection conn{nullptr};
     TADOQuery query{nullptr};
@@ -212,6 +212,25 @@ TEST_F(DataSetTest, FiltersByTextAndEvent) {
     EXPECT_THROW(query.SetFilter("nosuch = 1"), EDatabaseError);
     EXPECT_EQ(query.Filter(), "name <> 'Wang'");
     EXPECT_EQ(query.RecordCount(), 4);
+
+    // A long chain (ids picked from a list) works; nesting beyond reason is refused, not a crash.
+    std::string chain = "id = 2";
+    for (int i = 0; i < 100000; ++i)
+        chain += " or id = 4";
+    query.SetFilter(chain);
+    EXPECT_EQ(Ids(), (std::vector<int>{2, 4}));
+    std::string nots;
+    for (int i = 0; i < 100000; ++i)
+        nots += "not ";
+    for (const std::string& deep :
+         {std::string(100000, '(') + "id = 1" + std::string(100000, ')'), nots + "id = 1"}) {
+        try {
+            query.SetFilter(deep);
+            ADD_FAILURE() << "no exception";
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find("nested too deeply"), std::string::npos) << e.what();
+        }
+    }
 
     query.SetFilter("");
     query.OnFilterRecord = [](TDataSet* ds, bool& accept) {

@@ -8,47 +8,10 @@
 #include <string>
 
 #include "platform/core/format.h"
+#include "platform/core/tests/fixed_formats.h"
+#include "platform/core/tests/scoped_env.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/data/ado.h"
-
-// Format settings for one test, restored afterwards.
-class FixedFormats {
-public:
-    FixedFormats() : saved_(FormatSettings()) {
-        TFormatSettings& fs = FormatSettings();
-        fs.DateSeparator = '-';
-        fs.TimeSeparator = ':';
-        fs.ShortDateFormat = "yyyy-m-d";
-        fs.LongTimeFormat = "hh:nn:ss";
-        fs.DecimalSeparator = '.';
-        fs.CurrencyString = "$";
-        fs.CurrencyFormat = 0;
-        fs.CurrencyDecimals = 2;
-    }
-    ~FixedFormats() { FormatSettings() = saved_; }
-
-private:
-    TFormatSettings saved_;
-};
-
-// Points the Jet copy cache at a folder of the test, restored afterwards.
-class CacheDirScope {
-public:
-    explicit CacheDirScope(const std::string& dir) {
-        if (const char* old = std::getenv("LUMETRA_CACHE_DIR")) saved_ = old, had_ = true;
-        setenv("LUMETRA_CACHE_DIR", dir.c_str(), 1);
-    }
-    ~CacheDirScope() {
-        if (had_)
-            setenv("LUMETRA_CACHE_DIR", saved_.c_str(), 1);
-        else
-            unsetenv("LUMETRA_CACHE_DIR");
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
 
 inline void Exec(TADOConnection& c, const std::string& sql) {
     c.Execute(sql);

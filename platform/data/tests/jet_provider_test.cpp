@@ -109,7 +109,7 @@ protected:
     void SetUp() override {
         if (!fs::exists(SharedExams()))
             GTEST_SKIP() << "the shared fixture " << SharedExams() << " is absent";
-        cache = std::make_unique<CacheDirScope>(dir / "cache");
+        cache = std::make_unique<ScopedEnv>("LUMETRA_CACHE_DIR", dir / "cache");
     }
 
     std::string CopyOfExams(const std::string& name) {
@@ -172,9 +172,9 @@ protected:
         return path;
     }
 
-    FixedFormats formats;
+    FixedFormats formats{"yyyy-m-d"};
     TempDir dir;
-    std::unique_ptr<CacheDirScope> cache;
+    std::unique_ptr<ScopedEnv> cache; // the Jet copy cache in a folder of the test
 };
 
 TEST_F(JetProviderTest, SameSqlGivesSameRowsFromJetSqliteAndMdbExport) {

@@ -53,7 +53,7 @@ TEST(ConnectionString, ReadsKeysValuesAndQuotes) {
 }
 
 TEST(JetDialect, TranslatesLiteralsWildcardsAndOperators) {
-    FixedFormats formats;
+    FixedFormats formats{"yyyy-m-d"};
     struct Case {
         const char* shortDate;
         const char* jet;
@@ -98,7 +98,7 @@ TEST(JetDialect, TranslatesLiteralsWildcardsAndOperators) {
 }
 
 TEST(JetDialect, FunctionsRunOnSQLiteFiles) {
-    FixedFormats formats;
+    FixedFormats formats{"yyyy-m-d"};
     TempDir dir;
     {
         TADOConnection make(nullptr);
@@ -122,6 +122,20 @@ TEST(JetDialect, FunctionsRunOnSQLiteFiles) {
                               "三",   "三丰", "AB", "ab", "7", "y", "3", "12.5"};
     for (int i = 0; i < q.FieldCount(); ++i)
         EXPECT_EQ(q.Fields()[i]->AsString(), expected[i]) << i;
+
+    // Lengths at the ends of the integer range take what there is; a start before the first
+    // character is refused, as by Mid.
+    q.Close();
+    q.SQL().SetText("select Left(name, 9223372036854775807), Right(name, -9223372036854775808), "
+                    "Mid(name, 2, 9223372036854775807), InStr(9223372036854775807, name, '三') "
+                    "from t");
+    q.Open();
+    const char* extremes[] = {"张三丰", "", "三丰", "0"};
+    for (int i = 0; i < q.FieldCount(); ++i)
+        EXPECT_EQ(q.Fields()[i]->AsString(), extremes[i]) << i;
+    q.Close();
+    q.SQL().SetText("select InStr(-9223372036854775808, name, '三') from t");
+    EXPECT_THROW(q.Open(), EDatabaseError);
 }
 
 } // namespace

@@ -201,6 +201,28 @@ TEST(Jpeg, DamagedDataRaises)
     }
 }
 
+TEST(Graphic, SaveToFileReplacesTheLinkedFileAndKeepsItsMode)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = TempPath("save_dir");
+    fs::remove_all(dir);
+    fs::create_directories(dir / "store");
+    const fs::path target = dir / "store" / "scan.bmp";
+    const fs::path link = dir / "scan.bmp";
+    TBitmap(2, 2).SaveToFile(target.string());
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(target, link);
+
+    TBitmap(7, 3).SaveToFile(link.string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    TBitmap reread;
+    reread.LoadFromFile(target.string());
+    EXPECT_EQ(reread.Width(), 7);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "store"), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
+}
+
 TEST(Picture, LoadsByContentNotByName)
 {
     const std::string path = TempPath("looks_like.bmp");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/core/properties.h"
 #include "platform/graphics/brush.h"
 #include "platform/graphics/color.h"
@@ -150,6 +152,9 @@ TEST(FontMeasurer, WindowsCompatibleAdvancesAndMetrics)
 
     // A positive height is the cell height.
     EXPECT_EQ(FontEmPixels("Arial", {}, 93), 83);
+    // Heights read from a stored font stay in the measurable range whatever they hold.
+    EXPECT_EQ(FontEmPixels("Arial", {}, INT_MIN), 32767);
+    EXPECT_EQ(FontEmPixels("Arial", {}, INT_MAX), 32767);
 }
 
 TEST(FontMeasurer, CjkFallbackForMeasuringAndDrawing)

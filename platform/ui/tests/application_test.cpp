@@ -107,6 +107,16 @@ TEST_F(ApplicationTest, IdleRunsWhenQueueEmptiesAndTimerFires) {
     delete main;
 }
 
+TEST_F(ApplicationTest, AnApplicationObjectGoneIsNoLongerCalledWhenIdle) {
+    auto other = std::make_unique<TApplication>(nullptr);
+    other->OnIdle = [](TObject*, bool& done) { done = true; };
+    other.reset();
+    bool woke = false;
+    Application()->QueueCallAfter(5, [&] { woke = true; });
+    while (!woke)
+        Application()->HandleMessage(); // waits, so the idle hooks run
+}
+
 TEST_F(ApplicationTest, ModalFormReturnsModalResultOfButton) {
     TForm dialog(nullptr);
     auto* ok = new TButton(&dialog);

@@ -15,8 +15,10 @@ struct DbqRun {
     int status = -1;
 };
 
-DbqRun Dbq(const std::string& connection, const std::string& sql) {
+// Output and messages together, or only the messages when stdoutTo names a file.
+DbqRun Dbq(const std::string& connection, const std::string& sql, const std::string& stdoutTo = {}) {
     std::string command = std::string(DBQ_PATH) + " '" + connection + "' \"" + sql + "\" 2>&1";
+    if (!stdoutTo.empty()) command += " >" + stdoutTo;
     DbqRun r;
     if (FILE* p = ::popen(command.c_str(), "r")) {
         char buf[4096];
@@ -62,6 +64,11 @@ TEST(Dbq, ErrorsGiveTheMessageAndAFailingStatus) {
     r = Dbq("Provider=SQLite;Data Source=" + (dir / "d.db"), "select * form t");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.out.find("syntax error"), std::string::npos) << r.out;
+
+    // Output that cannot be written is a failure, not a success with nothing printed.
+    r = Dbq("Provider=SQLite;Data Source=" + (dir / "d.db"), "select 1", "/dev/full");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("No space left on device"), std::string::npos) << r.out;
 }
 
 } // namespace
