@@ -105,10 +105,56 @@ void TDataSet::BuildView() {
         filterExpr_ = std::make_unique<TFilterExpression>(
             filter_, [this](std::string_view n) { return ColumnOf(n); });
     }
+    // A filter sees every row; unfiltered, the view grows as rows are read.
+    if (filtered_) FetchAll();
     const int rows = result_.RowCount();
     view_.reserve(static_cast<std::size_t>(rows));
     for (int r = 0; r < rows; ++r)
         if (!filtered_ || RowAccepted(r)) view_.push_back(r);
+    if (view_.empty()) FetchTo(1);
+}
+
+bool TDataSet::FetchMore(int rows) {
+    if (!result_.More) return false;
+    const int before = result_.RowCount();
+    // Rows read before a failure stay in the view.
+    struct Sync {
+        TDataSet& ds;
+        int before;
+        ~Sync() {
+            if (ds.filtered_) return; // BuildView makes the view from all rows
+            for (int r = before, end = ds.result_.RowCount(); r < end; ++r)
+                ds.view_.push_back(r);
+        }
+    } sync{*this, before};
+    std::shared_ptr<TDbRowSource> source = result_.More;
+    if (!source->Fetch(result_, rows)) result_.More.reset();
+    return result_.RowCount() > before;
+}
+
+void TDataSet::FetchTo(int count) {
+    // Batches keep a long scroll from stepping the statement row by row.
+    constexpr int kBatch = 1000;
+    while (result_.More && static_cast<int>(view_.size()) < count)
+        FetchMore(std::max(kBatch, count - static_cast<int>(view_.size())));
+}
+
+void TDataSet::FetchAll() {
+    if (!result_.More) return;
+    const int total = result_.More->TotalRows();
+    if (total > 0) result_.Cells.reserve(static_cast<std::size_t>(total) * result_.Columns.size());
+    while (result_.More)
+        FetchMore(1 << 16);
+}
+
+int TDataSet::RecordCount() const {
+    if (result_.More && !filtered_) {
+        const int total = result_.More->TotalRows();
+        if (total >= 0) return std::max(total, static_cast<int>(view_.size()));
+        // Counting is reading: the rows are the data set's own, only not read yet.
+        const_cast<TDataSet*>(this)->FetchAll();
+    }
+    return static_cast<int>(view_.size());
 }
 
 bool TDataSet::RowAccepted(int row) {
@@ -151,6 +197,7 @@ void TDataSet::First() {
 
 void TDataSet::Last() {
     CheckActive();
+    FetchAll();
     SetPosition(static_cast<int>(view_.size()) - 1);
     eof_ = true;
     bof_ = view_.empty();
@@ -158,6 +205,7 @@ void TDataSet::Last() {
 
 void TDataSet::Next() {
     CheckActive();
+    FetchTo(pos_ + 2);
     if (pos_ + 1 < static_cast<int>(view_.size())) {
         SetPosition(pos_ + 1);
         bof_ = eof_ = false;
@@ -200,6 +248,7 @@ int TDataSet::RecNo() const {
 
 void TDataSet::SetRecNo(int value) {
     CheckActive();
+    if (value > static_cast<int>(view_.size())) FetchTo(value);
     if (value < 1 || value > static_cast<int>(view_.size())) return;
     SetPosition(value - 1);
     bof_ = eof_ = false;
@@ -214,11 +263,14 @@ TBookmark TDataSet::GetBookmark() const {
 
 bool TDataSet::BookmarkValid(const TBookmark& bookmark) const {
     if (!Active() || !bookmark.IsValid()) return false;
+    if (bookmark.Row < INT32_MAX)
+        const_cast<TDataSet*>(this)->FetchTo(static_cast<int>(bookmark.Row) + 1);
     return std::binary_search(view_.begin(), view_.end(), static_cast<int>(bookmark.Row));
 }
 
 void TDataSet::GotoBookmark(const TBookmark& bookmark) {
     CheckActive();
+    if (bookmark.IsValid() && bookmark.Row < INT32_MAX) FetchTo(static_cast<int>(bookmark.Row) + 1);
     auto it = bookmark.IsValid()
                   ? std::lower_bound(view_.begin(), view_.end(), static_cast<int>(bookmark.Row))
                   : view_.end();
@@ -302,7 +354,7 @@ bool TDataSet::Locate(std::string_view keyFields, const Variant& keyValues,
         }
         return true;
     };
-    for (std::size_t i = 0; i < view_.size(); ++i) {
+    for (std::size_t i = 0; i < view_.size() || FetchMore(1000); ++i) {
         if (matches(view_[i])) {
             SetPosition(static_cast<int>(i));
             bof_ = eof_ = false;
@@ -385,6 +437,7 @@ bool TDataSet::FindFirst() {
 
 bool TDataSet::FindLast() {
     CheckActive();
+    FetchAll();
     if (view_.empty()) return false;
     Last();
     return true;
@@ -392,6 +445,7 @@ bool TDataSet::FindLast() {
 
 bool TDataSet::FindNext() {
     CheckActive();
+    FetchTo(pos_ + 2);
     if (pos_ + 1 >= static_cast<int>(view_.size())) return false;
     Next();
     return true;

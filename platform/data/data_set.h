@@ -76,7 +76,7 @@ public:
     bool Eof() const { return eof_; }
     bool IsEmpty() const { return view_.empty(); }
     // Rows that pass the filter; 0 when closed.
-    int RecordCount() const { return static_cast<int>(view_.size()); }
+    int RecordCount() const;
     // 1-based position of the current row; 0 when there is none.
     int RecNo() const;
     void SetRecNo(int value);
@@ -138,7 +138,9 @@ public:
     TFilterRecordEvent OnFilterRecord;
 
 protected:
-    // The rows of the source; raising leaves the data set closed.
+    // The rows of the source; raising leaves the data set closed. Rows left in its More are
+    // read as navigation reaches them (all of them at once for a filter, Last or a count the
+    // source cannot give).
     virtual TDbResultSet OpenResult() = 0;
     // Column definitions without opening; the base opens a result for them.
     virtual std::vector<TDbColumn> DescribeColumns() { return OpenResult().Columns; }
@@ -152,6 +154,12 @@ private:
     void OpenCursor();
     void CloseCursor();
     void BuildView();
+    // Reads up to rows more rows of the result into the view (unfiltered while any are left);
+    // false when none came.
+    bool FetchMore(int rows);
+    // Until the view holds count rows or the result is read whole.
+    void FetchTo(int count);
+    void FetchAll();
     bool RowAccepted(int row);
     void SetPosition(int index); // into view_, with scroll events
     void Notify(TDataEvent event);

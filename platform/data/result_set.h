@@ -1,7 +1,9 @@
 #pragma once
-// What a provider hands to a data set: the columns of a result and all its rows (the data
-// sets here are static cursors, so the rows are read once at open).
+// What a provider hands to a data set: the columns of a result and its rows. The data sets
+// here are static cursors: every row is read once, either all at open or, for a large result,
+// the first ones at open and the rest from More as the data set needs them.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,14 @@ struct TDbColumn {
     bool Required = false;
 };
 
+class TDbRowSource;
+
 struct TDbResultSet {
     std::vector<TDbColumn> Columns;
     // Row-major: row r, column c is Cells[r * Columns.size() + c].
     std::vector<Variant> Cells;
+    // The rows not read yet; null once Cells holds them all.
+    std::shared_ptr<TDbRowSource> More;
 
     int ColumnCount() const { return static_cast<int>(Columns.size()); }
     int RowCount() const {
@@ -28,4 +34,16 @@ struct TDbResultSet {
         return Cells[static_cast<std::size_t>(row) * Columns.size() +
                      static_cast<std::size_t>(column)];
     }
+};
+
+// The unread rest of a result, still in its database. Dropping it releases the statement.
+class TDbRowSource {
+public:
+    virtual ~TDbRowSource() = default;
+    // Appends up to maxRows whole rows to into.Cells; false once no rows are left. A failed
+    // read raises, and raises again at every later call.
+    virtual bool Fetch(TDbResultSet& into, int maxRows) = 0;
+    // All rows of the result, read or not, counted in the same read as the rows; -1 when
+    // unknown.
+    virtual int TotalRows() const = 0;
 };

@@ -2,10 +2,14 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <memory>
 
 #include "platform/core/format.h"
 #include "platform/core/text.h"
@@ -25,6 +29,7 @@ public:
             SQLITE_OK)
             Fail(db);
         if (!stmt_) throw EDatabaseError("Command text does not return a result set");
+        length_ = tail ? static_cast<std::size_t>(tail - sql.c_str()) : sql.size();
         while (tail && *tail && std::isspace(static_cast<unsigned char>(*tail)))
             ++tail;
         // A trailing ";" is fine; a second statement is not run silently.
@@ -42,6 +47,8 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return stmt_; }
+    // Length of the statement's own text, up to its ";" if any.
+    std::size_t Length() const { return length_; }
 
     void Bind(const std::vector<Variant>& params) {
         int expected = sqlite3_bind_parameter_count(stmt_);
@@ -86,6 +93,47 @@ public:
 private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
+    std::size_t length_ = 0;
+};
+
+// Functions whose result depends only on their arguments. A statement that calls anything else
+// (random(), the current date or time, changes(), a function we don't know) may pick other rows
+// when run twice, so a second statement cannot count its rows.
+bool StableFunction(const char* name) {
+    static const char* const stable[] = {
+        "abs",     "avg",        "char",   "coalesce",     "count",      "glob",    "group_concat",
+        "hex",     "ifnull",     "iif",    "instr",        "lcase",      "len",     "length",
+        "like",    "likelihood", "likely", "lower",        "ltrim",      "max",     "mid",
+        "min",     "nullif",     "nz",     "octet_length", "printf",     "format",  "quote",
+        "replace", "round",      "rtrim",  "sign",         "string_agg", "substr",  "substring",
+        "sum",     "total",      "trim",   "typeof",       "ucase",      "unicode", "unlikely",
+        "upper",   "cstr",       "val",    "jet_left",     "jet_right",  "year",    "month",
+        "day",     "hour",       "minute", "second"};
+    for (const char* s : stable)
+        if (sqlite3_stricmp(s, name) == 0) return true;
+    return false;
+}
+
+// Prepares with an authorizer that notes calls of unstable functions.
+class StabilityCheck {
+public:
+    explicit StabilityCheck(sqlite3* db) : db_(db) {
+        sqlite3_set_authorizer(db_, &StabilityCheck::Authorize, this);
+    }
+    ~StabilityCheck() { sqlite3_set_authorizer(db_, nullptr, nullptr); }
+    StabilityCheck(const StabilityCheck&) = delete;
+    StabilityCheck& operator=(const StabilityCheck&) = delete;
+    bool Stable() const { return stable_; }
+
+private:
+    static int Authorize(void* self, int action, const char*, const char* name, const char*,
+                         const char*) {
+        if (action == SQLITE_FUNCTION && !(name && StableFunction(name)))
+            static_cast<StabilityCheck*>(self)->stable_ = false;
+        return SQLITE_OK;
+    }
+    sqlite3* db_;
+    bool stable_ = true;
 };
 
 std::vector<TDbColumn> Columns(sqlite3_stmt* st) {
@@ -165,6 +213,25 @@ TFieldType TypeOfValue(int storage) {
     }
 }
 
+// Appends the current row; expression columns (no declared type) take the type of their first
+// value that is not null.
+void ReadRow(sqlite3_stmt* st, std::vector<TDbColumn>& columns, std::vector<TFieldType>& types,
+             std::vector<Variant>& cells) {
+    const int n = static_cast<int>(types.size());
+    for (int c = 0; c < n; ++c) {
+        auto& type = types[static_cast<std::size_t>(c)];
+        if (type == ftUnknown && sqlite3_column_type(st, c) != SQLITE_NULL) {
+            auto& col = columns[static_cast<std::size_t>(c)];
+            col.DataType = type = TypeOfValue(sqlite3_column_type(st, c));
+            if (col.DataType == ftWideString) col.Size = 255;
+        }
+        cells.push_back(ReadCell(st, c, type));
+    }
+}
+
+// Rows read at open; a result with more rows is counted and the rest read on demand.
+constexpr int kFirstRows = 10000;
+
 int Digits(std::string_view s, std::size_t& i, int maxDigits) {
     int v = 0, n = 0;
     while (i < s.size() && n < maxDigits && std::isdigit(static_cast<unsigned char>(s[i]))) {
@@ -176,6 +243,97 @@ int Digits(std::string_view s, std::size_t& i, int maxDigits) {
 }
 
 } // namespace
+
+// ---- the rest of a large result ----------------------------------------------------------------
+
+// The statement stays prepared and steps on as the data set asks for rows. While it is not
+// done, the connection keeps the read it began, so the rows and their count are of one moment.
+class TSqliteCursor final : public TDbRowSource {
+public:
+    TSqliteCursor(TSqliteProvider& provider, std::unique_ptr<Statement> st,
+                  std::vector<TDbColumn> columns, int total)
+        : provider_(provider), st_(std::move(st)), columns_(std::move(columns)), total_(total) {
+        for (const auto& c : columns_)
+            types_.push_back(c.DataType);
+        provider_.cursors_.push_back(this);
+    }
+    ~TSqliteCursor() override { Release(); }
+    TSqliteCursor(const TSqliteCursor&) = delete;
+    TSqliteCursor& operator=(const TSqliteCursor&) = delete;
+
+    bool Fetch(TDbResultSet& into, int maxRows) override {
+        std::size_t want = maxRows > 0 ? static_cast<std::size_t>(maxRows) : 0;
+        const std::size_t n = types_.size();
+        const std::size_t ready = std::min(want, AheadRows() - aheadRow_);
+        if (ready > 0) {
+            auto from = ahead_.begin() + static_cast<std::ptrdiff_t>(aheadRow_ * n);
+            into.Cells.insert(
+                into.Cells.end(), std::make_move_iterator(from),
+                std::make_move_iterator(from + static_cast<std::ptrdiff_t>(ready * n)));
+            aheadRow_ += ready;
+            want -= ready;
+        }
+        if (aheadRow_ == AheadRows() && !ahead_.empty()) {
+            std::vector<Variant>().swap(ahead_);
+            aheadRow_ = 0;
+        }
+        while (want > 0 && st_ && Step()) {
+            try {
+                ReadRow(st_->get(), columns_, types_, into.Cells);
+            } catch (const std::exception& e) {
+                // The row is lost to the statement: no later call may pretend to go on.
+                into.Cells.resize(into.Cells.size() / n * n);
+                error_ = e.what();
+                Release();
+                throw EDatabaseError(error_);
+            }
+            --want;
+        }
+        if (ahead_.empty() && !st_ && !error_.empty()) throw EDatabaseError(error_);
+        return st_ || !ahead_.empty();
+    }
+    int TotalRows() const override { return total_; }
+
+    // Reads every row left into memory and releases the statement; a failure is kept for
+    // Fetch to raise.
+    void ReadAhead() noexcept {
+        try {
+            while (st_ && Step())
+                ReadRow(st_->get(), columns_, types_, ahead_);
+        } catch (const std::exception& e) {
+            if (error_.empty()) error_ = e.what();
+            ahead_.resize(AheadRows() * types_.size());
+        }
+        Release();
+    }
+
+private:
+    std::size_t AheadRows() const { return types_.empty() ? 0 : ahead_.size() / types_.size(); }
+
+    bool Step() {
+        const int rc = sqlite3_step(st_->get());
+        if (rc == SQLITE_ROW) return true;
+        if (rc != SQLITE_DONE) error_ = sqlite3_errmsg(provider_.db_);
+        Release();
+        if (!error_.empty()) throw EDatabaseError(error_);
+        return false;
+    }
+
+    void Release() noexcept {
+        if (!st_) return;
+        st_.reset();
+        std::erase(provider_.cursors_, this);
+    }
+
+    TSqliteProvider& provider_; // outlives the statement: its destructor reads us ahead
+    std::unique_ptr<Statement> st_;
+    std::vector<TDbColumn> columns_;
+    std::vector<TFieldType> types_;
+    int total_;
+    std::vector<Variant> ahead_; // rows read ahead, row-major
+    std::size_t aheadRow_ = 0;   // first of them not handed out yet
+    std::string error_;
+};
 
 // ---- types and date text -----------------------------------------------------------------------
 
@@ -315,7 +473,30 @@ TSqliteProvider::TSqliteProvider(const std::string& path, bool readOnly, bool je
 }
 
 TSqliteProvider::~TSqliteProvider() {
+    ReadAheadCursors();
     sqlite3_close(db_);
+}
+
+void TSqliteProvider::ReadAheadCursors() noexcept {
+    while (!cursors_.empty())
+        cursors_.back()->ReadAhead();
+}
+
+int TSqliteProvider::CountRows(const std::string& sql, const std::vector<Variant>& params) {
+    std::string body = sql;
+    while (!body.empty() &&
+           (std::isspace(static_cast<unsigned char>(body.back())) || body.back() == ';'))
+        body.pop_back();
+    try {
+        // The newline ends a trailing "--" comment.
+        Statement count(db_, "select count(*) from (" + body + "\n)");
+        count.Bind(params);
+        if (sqlite3_step(count.get()) != SQLITE_ROW) return -1;
+        const sqlite3_int64 n = sqlite3_column_int64(count.get(), 0);
+        return n >= 0 && n <= INT32_MAX ? static_cast<int>(n) : -1;
+    } catch (const EDatabaseError&) {
+        return -1;
+    }
 }
 
 std::string TSqliteProvider::Translate(const std::string& sql) const {
@@ -323,29 +504,42 @@ std::string TSqliteProvider::Translate(const std::string& sql) const {
 }
 
 TDbResultSet TSqliteProvider::Query(const std::string& sql, const std::vector<Variant>& params) {
-    Statement st(db_, Translate(sql));
-    st.Bind(params);
+    // A result still being read shares this connection's read: finish it first, as if it had
+    // been read whole at its open.
+    ReadAheadCursors();
+    const std::string text = Translate(sql);
+    std::unique_ptr<Statement> st;
+    bool stable = false;
+    {
+        StabilityCheck check(db_);
+        st = std::make_unique<Statement>(db_, text);
+        stable = check.Stable();
+    }
+    st->Bind(params);
     TDbResultSet result;
-    result.Columns = Columns(st.get());
+    result.Columns = Columns(st->get());
     const int n = result.ColumnCount();
     if (n == 0) throw EDatabaseError("Command text does not return a result set");
     std::vector<TFieldType> types;
     for (const auto& c : result.Columns)
         types.push_back(c.DataType);
-    for (;;) {
-        int rc = sqlite3_step(st.get());
+    result.Cells.reserve(static_cast<std::size_t>(n) * 64);
+    for (int rows = 0;; ++rows) {
+        // A large result shows its first rows without reading the rest, when its rows can be
+        // counted apart and its column types are settled.
+        if (rows == kFirstRows && stable && sqlite3_stmt_readonly(st->get()) &&
+            std::find(types.begin(), types.end(), ftUnknown) == types.end()) {
+            const int total = CountRows(text.substr(0, st->Length()), params);
+            if (total >= rows) {
+                result.More =
+                    std::make_shared<TSqliteCursor>(*this, std::move(st), result.Columns, total);
+                return result;
+            }
+        }
+        int rc = sqlite3_step(st->get());
         if (rc == SQLITE_DONE) break;
         if (rc != SQLITE_ROW) Fail(db_);
-        for (int c = 0; c < n; ++c) {
-            if (types[static_cast<std::size_t>(c)] == ftUnknown &&
-                sqlite3_column_type(st.get(), c) != SQLITE_NULL) {
-                auto& col = result.Columns[static_cast<std::size_t>(c)];
-                col.DataType = types[static_cast<std::size_t>(c)] =
-                    TypeOfValue(sqlite3_column_type(st.get(), c));
-                if (col.DataType == ftWideString) col.Size = 255;
-            }
-            result.Cells.push_back(ReadCell(st.get(), c, types[static_cast<std::size_t>(c)]));
-        }
+        ReadRow(st->get(), result.Columns, types, result.Cells);
     }
     for (auto& col : result.Columns)
         if (col.DataType == ftUnknown) {
@@ -369,6 +563,8 @@ std::vector<TDbColumn> TSqliteProvider::Describe(const std::string& sql,
 }
 
 int TSqliteProvider::Execute(const std::string& sql, const std::vector<Variant>& params) {
+    // Rows of results opened before the change are read as they were.
+    ReadAheadCursors();
     Statement st(db_, Translate(sql));
     st.Bind(params);
     for (;;) {

@@ -3,10 +3,12 @@
 // statements are translated first (jet_sql.h) and the Jet functions are available.
 
 #include <string>
+#include <vector>
 
 #include "platform/data/provider.h"
 
 struct sqlite3;
+class TSqliteCursor;
 
 class TSqliteProvider : public TDbProvider {
 public:
@@ -24,9 +26,17 @@ public:
     sqlite3* Handle() const { return db_; }
 
 private:
+    friend class TSqliteCursor;
     std::string Translate(const std::string& sql) const;
+    // Rows of a large result that the data set reads later; -1 when the statement cannot be
+    // counted reliably.
+    int CountRows(const std::string& sql, const std::vector<Variant>& params);
+    // Reads the rest of every open cursor, so a change made on this connection doesn't reach
+    // rows of a result opened before it, and no statement outlives the connection.
+    void ReadAheadCursors() noexcept;
     sqlite3* db_ = nullptr;
     bool jet_;
+    std::vector<TSqliteCursor*> cursors_;
 };
 
 // Declared column types of SQLite mapped to field types ("VARCHAR(20)" -> ftWideString, 20).
