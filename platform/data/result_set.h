@@ -24,7 +24,7 @@ struct TDbResultSet {
     // Row-major: row r, column c is Cells[r * Columns.size() + c].
     std::vector<Variant> Cells;
     // The rows not read yet; null once Cells holds them all.
-    std::shared_ptr<TDbRowSource> More;
+    std::shared_ptr<TDbRowSource> More = nullptr;
 
     int ColumnCount() const { return static_cast<int>(Columns.size()); }
     int RowCount() const {
