@@ -1,4 +1,5 @@
-// Script binding of objects, persistents, collections, lists, string lists, streams and components.
+// Script binding of objects, persistents, collections, lists, string lists, streams, components
+// and XML items and documents.
 #include "script/classes_binding.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "platform/core/persistent.h"
 #include "platform/core/string_list.h"
 #include "script/script.h"
+#include "script/xml_document.h"
 
 namespace {
 
@@ -40,6 +42,18 @@ std::string TextArg(TksMethodHelper& caller, int index) {
 }
 int IntArg(TksMethodHelper& caller, int index) {
     return caller.Params(index).AsInteger();
+}
+
+// An item to move into parent's child list. Not the parent itself or one of its ancestors (the
+// cycle would never be freed), and not a document's root, which its document destroys.
+TksXMLItem& AdoptedItem(TksMethodHelper& caller, int index, const TksXMLItem& parent) {
+    auto* item = dynamic_cast<TksXMLItem*>(ObjectArg(caller, index));
+    if (!item) InvalidReference();
+    if (item->IsDocumentRoot())
+        throw EInvalidOperation("The root item of a document cannot be moved");
+    for (const TksXMLItem* p = &parent; p; p = p->Parent())
+        if (p == item) throw EInvalidOperation("An XML item cannot be added to its own subtree");
+    return *item;
 }
 
 TSeekOrigin SeekOrigin(int origin) {
@@ -102,10 +116,22 @@ const TClassInfo& TMemoryStreamScriptClass() {
     return info;
 }
 
+const TClassInfo& TksXMLItemScriptClass() {
+    static const TClassInfo info("TksXMLItem", &TObjectClassInfo(), nullptr, nullptr, nullptr);
+    return info;
+}
+
+const TClassInfo& TksXMLDocumentScriptClass() {
+    static const TClassInfo info("TksXMLDocument", &TObjectClassInfo(), nullptr, nullptr, nullptr);
+    return info;
+}
+
 std::string ksScriptClassName(const TObject* object) {
     if (auto* p = dynamic_cast<const TPersistent*>(object)) return p->ClassName();
     if (auto* s = dynamic_cast<const IksScriptClass*>(object)) return s->ScriptClass().ClassName();
     if (dynamic_cast<const TStream*>(object)) return "TStream";
+    if (dynamic_cast<const TksXMLItem*>(object)) return TksXMLItemScriptClass().ClassName();
+    if (dynamic_cast<const TksXMLDocument*>(object)) return TksXMLDocumentScriptClass().ClassName();
     return "TObject";
 }
 
@@ -279,6 +305,31 @@ TksClassesModule::TksClassesModule(TksScript* script) : TksRTTIModule(script) {
         c->AddConstructor("constructor Create(AOwner: TComponent)", call);
         c->AddProperty("Owner", "TComponent", get);
     }
+    if (TksClassVariable* c = s.AddClass(TksXMLItemScriptClass(), "TObject")) {
+        c->AddConstructor("constructor Create", call);
+        c->AddMember("procedure AddItem(Item: TksXMLItem)", call);
+        c->AddMember("procedure Clear", call);
+        c->AddMember("procedure InsertItem(Index: Integer; Item: TksXMLItem)", call);
+        c->AddMember("function Add: TksXMLItem", call);
+        c->AddMember("function Find(const Name: String): Integer", call);
+        c->AddMember("function FindItem(const Name: String): TksXMLItem", call);
+        c->AddMember("function Root: TksXMLItem", call);
+        c->AddProperty("Data", "Integer", get, set);
+        c->AddProperty("Count", "Integer", get);
+        c->AddDefaultIndexedProperty("Items", "Integer", "TksXMLItem", call, true);
+        c->AddIndexedProperty("Prop", "String", "String", call, false);
+        c->AddProperty("Name", "String", get, set);
+        c->AddProperty("Parent", "TksXMLItem", get);
+        c->AddProperty("Text", "String", get, set);
+    }
+    if (TksClassVariable* c = s.AddClass(TksXMLDocumentScriptClass(), "TObject")) {
+        c->AddConstructor("constructor Create", call);
+        c->AddMember("procedure SaveToStream(Stream: TStream)", call);
+        c->AddMember("procedure LoadFromStream(Stream: TStream)", call);
+        c->AddMember("procedure SaveToFile(const FileName: String)", call);
+        c->AddMember("procedure LoadFromFile(const FileName: String)", call);
+        c->AddProperty("Root", "TksXMLItem", get);
+    }
 }
 
 // ---- callbacks
@@ -290,6 +341,8 @@ Variant TksClassesModule::CallMethod(TObject* instance, const TClassInfo* cls,
     if (cls == &TObjectClassInfo()) {
         if (name == "CREATE") return ksObjectToValue(ConstructObject(*constructClass, nullptr));
         if (name == "FREE") {
+            if (auto* item = dynamic_cast<TksXMLItem*>(instance); item && item->IsDocumentRoot())
+                throw EInvalidOperation("The root item of a document is freed with the document");
             delete instance;
             return Variant(0);
         }
@@ -395,6 +448,27 @@ Variant TksClassesModule::CallMethod(TObject* instance, const TClassInfo* cls,
             if (!owner && ObjectArg(caller, 0)) InvalidReference();
             return ksObjectToValue(ConstructObject(target, owner));
         }
+    } else if (cls == &TksXMLItemScriptClass()) {
+        // A created item has no parent: whoever created it frees it, unless a parent adopts it.
+        if (name == "CREATE") return ksObjectToValue(new TksXMLItem());
+        auto& x = As<TksXMLItem>(instance);
+        if (name == "ADDITEM") x.AddItem(&AdoptedItem(caller, 0, x));
+        if (name == "CLEAR") x.Clear();
+        if (name == "INSERTITEM") x.InsertItem(IntArg(caller, 0), &AdoptedItem(caller, 1, x));
+        if (name == "ADD") return ksObjectToValue(x.Add());
+        if (name == "FIND") return Variant(x.Find(TextArg(caller, 0)));
+        if (name == "FINDITEM") return ksObjectToValue(x.FindItem(TextArg(caller, 0)));
+        if (name == "ROOT") return ksObjectToValue(x.Root());
+        if (name == "ITEMS.GET") return ksObjectToValue(x.Items(IntArg(caller, 0)));
+        if (name == "PROP.GET") return Variant(x.Prop(TextArg(caller, 0)));
+        if (name == "PROP.SET") x.SetProp(TextArg(caller, 0), TextArg(caller, 1));
+    } else if (cls == &TksXMLDocumentScriptClass()) {
+        if (name == "CREATE") return ksObjectToValue(new TksXMLDocument());
+        auto& d = As<TksXMLDocument>(instance);
+        if (name == "SAVETOSTREAM") d.SaveToStream(StreamArg(caller, 0));
+        if (name == "LOADFROMSTREAM") d.LoadFromStream(StreamArg(caller, 0));
+        if (name == "SAVETOFILE") d.SaveToFile(TextArg(caller, 0));
+        if (name == "LOADFROMFILE") d.LoadFromFile(TextArg(caller, 0));
     }
     return Variant(0);
 }
@@ -420,6 +494,15 @@ Variant TksClassesModule::GetProp(TObject* instance, const TClassInfo* cls,
         if (name == "SIZE") return Int64Value(s->Size());
     } else if (cls == &TComponent::StaticClass()) {
         if (name == "OWNER") return ksObjectToValue(As<TComponent>(instance).Owner());
+    } else if (cls == &TksXMLItemScriptClass()) {
+        auto& x = As<TksXMLItem>(instance);
+        if (name == "DATA") return Variant(x.Data());
+        if (name == "COUNT") return Variant(x.Count());
+        if (name == "NAME") return Variant(x.Name());
+        if (name == "PARENT") return ksObjectToValue(x.Parent());
+        if (name == "TEXT") return Variant(x.Text());
+    } else if (cls == &TksXMLDocumentScriptClass()) {
+        if (name == "ROOT") return ksObjectToValue(As<TksXMLDocument>(instance).Root());
     }
     return Variant(0);
 }
@@ -442,5 +525,10 @@ void TksClassesModule::SetProp(TObject* instance, const TClassInfo* cls, const s
     } else if (cls == &TStreamScriptClass()) {
         TStream* s = &As<TStream>(instance);
         if (name == "POSITION") s->SetPosition(value.AsInt64());
+    } else if (cls == &TksXMLItemScriptClass()) {
+        auto& x = As<TksXMLItem>(instance);
+        if (name == "DATA") x.SetData(value.AsInteger());
+        if (name == "NAME") x.SetName(VarToStr(value));
+        if (name == "TEXT") x.SetText(VarToStr(value));
     }
 }

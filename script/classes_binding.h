@@ -1,7 +1,8 @@
 #pragma once
 // Script binding of the fundamental classes: the object root, persistent objects, collections,
-// object lists, string lists, streams and components. Every other binding registers its classes
-// as descendants of these, so Create, Free, ClassName and Assign reach all script classes.
+// object lists, string lists, streams, components and the engine's XML items and documents.
+// Every other binding registers its classes as descendants of these, so Create, Free, ClassName
+// and Assign reach all script classes.
 //
 // Scripts hold objects as checked handles of TObject. Classes of the platform that are not
 // TObjects (streams) reach scripts as the TObject-derived classes below; a host that hands a
@@ -27,6 +28,8 @@ const TClassInfo& TListScriptClass();
 const TClassInfo& TStreamScriptClass();
 const TClassInfo& TFileStreamScriptClass();
 const TClassInfo& TMemoryStreamScriptClass();
+const TClassInfo& TksXMLItemScriptClass();
+const TClassInfo& TksXMLDocumentScriptClass();
 
 // A list of object references (the scripts' TList). It keeps handles, not pointers, so an
 // object freed while listed reads back as an invalid reference instead of a dangling one.

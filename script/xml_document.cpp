@@ -427,7 +427,9 @@ void TksXMLItem::Assign(const TksXMLItem* source) {
 
 // --- TksXMLDocument ---
 
-TksXMLDocument::TksXMLDocument() : root_(std::make_unique<TksXMLItem>()) {}
+TksXMLDocument::TksXMLDocument() : root_(std::make_unique<TksXMLItem>()) {
+    root_->documentRoot_ = true;
+}
 
 TksXMLDocument::~TksXMLDocument() = default;
 

@@ -9,17 +9,19 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/core/object.h"
+
 class TStream;
 
 // Attribute value to its escaped form and back.
 std::string EscapeXMLText(std::string_view value);
 std::string UnescapeXMLText(std::string_view text);
 
-class TksXMLItem {
+class TksXMLItem : public TObject {
 public:
     TksXMLItem() = default;
     // Destroys the children, then leaves the parent's child list.
-    ~TksXMLItem();
+    ~TksXMLItem() override;
     TksXMLItem(const TksXMLItem&) = delete;
     TksXMLItem& operator=(const TksXMLItem&) = delete;
 
@@ -50,8 +52,11 @@ public:
     std::int32_t Data() const { return data_; }
     void SetData(std::int32_t data) { data_ = data; }
     TksXMLItem* Parent() const { return parent_; }
+    // A document's root belongs to the document: it is destroyed with it and with nothing else.
+    bool IsDocumentRoot() const { return documentRoot_; }
 
 private:
+    friend class TksXMLDocument;
     void Detach(TksXMLItem* child);
 
     std::int32_t data_ = 0;
@@ -59,12 +64,13 @@ private:
     std::string name_;
     TksXMLItem* parent_ = nullptr;
     std::string text_;
+    bool documentRoot_ = false;
 };
 
-class TksXMLDocument {
+class TksXMLDocument : public TObject {
 public:
     TksXMLDocument();
-    ~TksXMLDocument();
+    ~TksXMLDocument() override;
     TksXMLDocument(const TksXMLDocument&) = delete;
     TksXMLDocument& operator=(const TksXMLDocument&) = delete;
 

@@ -1,4 +1,4 @@
-// The classes binding through scripts: lists, string lists, streams and components.
+// The classes binding through scripts: lists, string lists, streams, components and XML trees.
 #include "script/classes_binding.h"
 
 #include <gtest/gtest.h>
@@ -305,6 +305,147 @@ begin
   m.Free;
 end.)"),
               "3\nabc\n0\n0\n");
+}
+
+TEST_F(ClassesBindingTest, XmlItemsFindRootPropAndMoves) {
+    EXPECT_EQ(Run(R"(
+var r, a, b, c: TksXMLItem;
+begin
+  r := TksXMLItem.Create;
+  r.Name := 'root';
+  a := r.Add;
+  a.Name := 'A';
+  WriteLn(r.Find('a'));
+  WriteLn(r.Find('missing'));
+  WriteLn(r.Count);
+  b := r.FindItem('b');
+  WriteLn(r.Count);
+  WriteLn(r[1].Name + r.Items[0].Name);
+  WriteLn(r.FindItem('B') = b);
+  WriteLn(r.Count);
+  c := b.Add;
+  c.Name := 'c';
+  WriteLn(c.Root.Name + ' ' + c.Parent.Name);
+  if r.Parent = nil then WriteLn('top');
+  if r.Root = r then WriteLn('own root');
+  c.Prop['text'] := 'a<b"c';
+  c.Prop['pos'] := '1';
+  WriteLn(c.Text);
+  WriteLn(c.Prop['TEXT']);
+  c.Prop['Text'] := 'x';
+  WriteLn(c.Text);
+  c.Text := 'myname="1" name="2"';
+  WriteLn(c.Prop['name']);
+  WriteLn('[' + c.Prop['none'] + ']');
+  c.Text := 'name = "2"';
+  WriteLn('[' + c.Prop['name'] + ']');
+  c.Data := 41;
+  WriteLn(c.Data + 1);
+  r.InsertItem(0, c);
+  WriteLn(IntToStr(b.Count) + ' ' + IntToStr(r.Count) + ' ' + r[0].Name + ' ' + c.Parent.Name);
+  a.AddItem(b);
+  WriteLn(IntToStr(r.Count) + ' ' + a[0].Name + ' ' + b.Root.Name);
+  WriteLn(r.ClassName);
+  r.Free;
+end.)"),
+              "0\n-1\n1\n2\nbA\nTrue\n2\nroot b\ntop\nown root\n"
+              "text=\"a&#60;b&#34;c\" pos=\"1\"\na<b\"c\nText=\"x\" pos=\"1\"\n2\n[]\n[]\n42\n"
+              "0 3 c root\n2 b root\nTksXMLItem\n");
+}
+
+TEST_F(ClassesBindingTest, XmlFreedParentLeavesStaleChildHandles) {
+    EXPECT_EQ(Run(R"(
+var r, child, grand, loose, gone: TksXMLItem;
+begin
+  r := TksXMLItem.Create;
+  child := r.Add;
+  grand := child.Add;
+  gone := r.Add;
+  gone.Free;
+  WriteLn(r.Count);
+  loose := TksXMLItem.Create;
+  r.AddItem(loose);
+  r.Free;
+  try WriteLn(child.Name) except WriteLn(ExceptionClassName) end;
+  try WriteLn(grand.Count) except WriteLn(ExceptionClassName) end;
+  try WriteLn(loose.Parent = nil) except WriteLn(ExceptionMessage) end;
+  try r.Free except WriteLn(ExceptionMessage) end;
+end.)"),
+              "1\nEInvalidObjectReference\nEInvalidObjectReference\nInvalid object reference\n"
+              "Invalid object reference\n");
+}
+
+TEST_F(ClassesBindingTest, XmlTreeRefusesCyclesAndKeepsDocumentRoots) {
+    EXPECT_EQ(Run(R"(
+var d: TksXMLDocument; r, child, x: TksXMLItem;
+begin
+  d := TksXMLDocument.Create;
+  r := TksXMLItem.Create;
+  child := r.Add;
+  x := TksXMLItem.Create;
+  try r.AddItem(r) except WriteLn(ExceptionClassName) end;
+  try child.AddItem(r) except WriteLn(ExceptionClassName) end;
+  try child.InsertItem(0, r) except WriteLn(ExceptionClassName) end;
+  try r.AddItem(d.Root) except WriteLn(ExceptionClassName) end;
+  try d.Root.Free except WriteLn(ExceptionMessage) end;
+  try r.AddItem(nil) except WriteLn(ExceptionClassName) end;
+  try r.InsertItem(2, x) except WriteLn(ExceptionClassName) end;
+  try WriteLn(r[1].Name) except WriteLn(ExceptionClassName) end;
+  WriteLn(IntToStr(r.Count) + ' ' + IntToStr(child.Count) + ' ' + IntToStr(d.Root.Count));
+  if x.Parent = nil then WriteLn('x still free');
+  d.Root.AddItem(x);
+  d.Root.Name := 'kept';
+  WriteLn(x.Root.Name);
+  r.Free;
+  d.Free;
+end.)"),
+              "EInvalidOperation\nEInvalidOperation\nEInvalidOperation\nEInvalidOperation\n"
+              "The root item of a document is freed with the document\n"
+              "EInvalidObjectReference\nEListError\nEListError\n1 0 0\nx still free\nkept\n");
+}
+
+TEST_F(ClassesBindingTest, XmlDocumentThroughMemoryStreamsAndFiles) {
+    AddHostVariable("Dir", Variant(dir.string() + "/"));
+    EXPECT_EQ(Run(R"(
+var d, d2: TksXMLDocument; m: TMemoryStream; s: String; it, old: TksXMLItem;
+begin
+  d := TksXMLDocument.Create;
+  WriteLn(d.ClassName + ' ' + IntToStr(d.Root.Count));
+  d.Root.Name := 'report';
+  it := d.Root.Add;
+  it.Name := 'band';
+  it.Prop['height'] := '1"2';
+  it.Data := 5;
+  d.Root.FindItem('page');
+  m := TMemoryStream.Create;
+  d.SaveToStream(m);
+  m.Position := 0;
+  m.Read(s, m.Size);
+  WriteLn(s);
+  d2 := TksXMLDocument.Create;
+  old := d2.Root.Add;
+  m.Position := 0;
+  d2.LoadFromStream(m);
+  WriteLn(d2.Root.Name + ' ' + IntToStr(d2.Root.Count) + ' ' + d2.Root[1].Name);
+  WriteLn(d2.Root[0].Prop['height']);
+  WriteLn(d2.Root[0].Data);
+  WriteLn(d2.Root.Find('PAGE'));
+  try WriteLn(old.Name) except WriteLn(ExceptionClassName) end;
+  d.SaveToFile(Dir + 'doc.xml');
+  d2.Root.Clear;
+  d2.LoadFromFile(Dir + 'doc.xml');
+  WriteLn(d2.Root[0].Name);
+  m.Clear;
+  m.Write('<?xml version="1.0"?><a><b></c></a>', 36);
+  m.Position := 0;
+  try d2.LoadFromStream(m) except WriteLn(ExceptionMessage) end;
+  try d2.LoadFromFile(Dir + 'missing.xml') except WriteLn(ExceptionClassName) end;
+  m.Free; d.Free; d2.Free;
+end.)"),
+              "TksXMLDocument 0\n"
+              "<?xml version=\"1.0\"?><report><band height=\"1&#34;2\"/><page/></report>\n"
+              "report 2 page\n1\"2\n0\n1\nEInvalidObjectReference\nband\nInvalid file format\n"
+              "EFOpenError\n");
 }
 
 TEST(ClassesBindingModuleList, RegistersOnceAfterTheModulesBefore) {
