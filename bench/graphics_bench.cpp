@@ -18,17 +18,17 @@ double msSince(Clock::time_point start)
 }
 
 // A camera-sized frame with smooth shading and fine noise, so it compresses like a photograph.
-TRasterImage syntheticFrame(int seed)
+TRasterImage syntheticFrame(int frame)
 {
     TRasterImage image(1024, 768);
-    std::uint32_t state = 2463534242u + seed;
+    std::uint32_t state = 2463534242u + frame;
     for (int y = 0; y < image.Height; ++y)
         for (int x = 0; x < image.Width; ++x) {
             state ^= state << 13, state ^= state >> 17, state ^= state << 5;
             const int noise = static_cast<int>(state & 15);
             const int v = (x * 255 / 1024 + y * 255 / 768) / 2 + noise;
             image.At(x, y) = 0xFF000000u | static_cast<std::uint32_t>(v & 0xFF) << 16 |
-                             static_cast<std::uint32_t>((v / 2 + seed * 9) & 0xFF) << 8 | ((255 - v) & 0xFF);
+                             static_cast<std::uint32_t>((v / 2 + frame * 9) & 0xFF) << 8 | ((255 - v) & 0xFF);
         }
     return image;
 }

@@ -18,12 +18,12 @@ namespace {
 
 std::vector<std::uint8_t> MakeFile() {
     QImage image(2000, 2000, QImage::Format_RGB32);
-    std::uint32_t seed = 12345;
+    std::uint32_t noiseState = 12345;
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = static_cast<int>(seed >> 28) - 8;
+            noiseState = noiseState * 1664525u + 1013904223u;
+            const int noise = static_cast<int>(noiseState >> 28) - 8;
             const double r = 128 + 100 * std::sin(x * 0.004) * std::cos(y * 0.003);
             const double g = 128 + 90 * std::sin((x + y) * 0.002);
             const double b = 128 + 110 * std::cos(x * 0.0015 - y * 0.0025);

@@ -636,7 +636,7 @@ Variant TksSysFunctions::CallOther(const std::string& name, TksMethodHelper& cal
         return Variant(0);
     }
     if (name == "RANDOMIZE") {
-        Generator().seed(static_cast<std::uint64_t>(
+        Generator() = std::mt19937_64(static_cast<std::uint64_t>(
             std::chrono::high_resolution_clock::now().time_since_epoch().count()));
         return Variant(0);
     }
