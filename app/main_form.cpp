@@ -1,6 +1,8 @@
 #include "app/main_form.h"
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "app/dm_unit.h"
 #include "app/exam_query.h"
@@ -42,6 +44,23 @@ TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const std::string& tex
 // The red mark of the fields that match parts of a text.
 TLabel* MakeStar(TComponent* owner, TWinControl* parent, int left, int top) {
     return MakeLabel(owner, parent, "*", left, top, clRed);
+}
+
+// A labelled folder field of the settings area; its "..." button browses from the field's folder.
+std::pair<TEdit*, TSpeedButton*> MakeFolderRow(TComponent* owner, TWinControl* parent,
+                                               const std::string& label, const char* editName,
+                                               const char* buttonName, int top) {
+    MakeLabel(owner, parent, label, 310, top);
+    auto* edit = Make<TEdit>(owner, parent, editName);
+    edit->SetBounds(310, top + 20, 300, 23);
+    auto* button = Make<TSpeedButton>(owner, parent, buttonName);
+    button->SetCaption("...");
+    button->SetBounds(614, top + 20, 28, 23);
+    button->OnClick = [edit](TObject*) {
+        const std::string folder = BrowseFolder("", edit->Text());
+        if (!folder.empty()) edit->SetText(folder);
+    };
+    return {edit, button};
 }
 
 struct GridColumn {
@@ -215,29 +234,12 @@ void TMainForm::BuildSettingsArea() {
     SpeedButton1->SetBounds(614, 30, 28, 23);
     SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
 
-    MakeLabel(this, p, "影像目录路径", 310, 62);
-    Edt_ImagePath = Make<TEdit>(this, p, "Edt_ImagePath");
-    Edt_ImagePath->SetBounds(310, 82, 300, 23);
+    std::tie(Edt_ImagePath, ImagePathButton) =
+        MakeFolderRow(this, p, "影像目录路径", "Edt_ImagePath", "ImagePathButton", 62);
     Edt_ImagePath->OnChange = [this](TObject* s) { Edt_ImagePathChange(s); };
-    ImagePathButton = Make<TSpeedButton>(this, p, "ImagePathButton");
-    ImagePathButton->SetCaption("...");
-    ImagePathButton->SetBounds(614, 82, 28, 23);
-    ImagePathButton->OnClick = [this](TObject*) {
-        const std::string folder = BrowseFolder("", Edt_ImagePath->Text());
-        if (!folder.empty()) Edt_ImagePath->SetText(folder);
-    };
-
-    MakeLabel(this, p, "报告格式路径", 310, 114);
-    Edt_RptFmtPath = Make<TEdit>(this, p, "Edt_RptFmtPath");
-    Edt_RptFmtPath->SetBounds(310, 134, 300, 23);
+    std::tie(Edt_RptFmtPath, RptFmtPathButton) =
+        MakeFolderRow(this, p, "报告格式路径", "Edt_RptFmtPath", "RptFmtPathButton", 114);
     Edt_RptFmtPath->OnChange = [this](TObject* s) { Edt_RptFmtPathChange(s); };
-    RptFmtPathButton = Make<TSpeedButton>(this, p, "RptFmtPathButton");
-    RptFmtPathButton->SetCaption("...");
-    RptFmtPathButton->SetBounds(614, 134, 28, 23);
-    RptFmtPathButton->OnClick = [this](TObject*) {
-        const std::string folder = BrowseFolder("", Edt_RptFmtPath->Text());
-        if (!folder.empty()) Edt_RptFmtPath->SetText(folder);
-    };
 
     MakeLabel(this, p, "报告单显示医院名称", 310, 166);
     Edt_hostName = Make<TEdit>(this, p, "Edt_hostName");

@@ -159,6 +159,11 @@ TEST_P(ExamList, FiltersFindTheMatchingExams) {
     EXPECT_EQ(withQuote, Expected(part, "", ""));
     EXPECT_NE(std::find(withQuote.begin(), withQuote.end(), quoted->Id), withQuote.end());
     EXPECT_EQ(Query("", "", "").size(), 400u);
+    // Characters the query language gives a meaning stay inside the literal.
+    for (const char* odd : {"#2010-9-1#'", "x' or '1'='1", "[x]", "\\'", "\"a"}) {
+        SCOPED_TRACE(odd);
+        EXPECT_TRUE(Query(odd, odd, "").empty());
+    }
     EXPECT_TRUE(reporter->Boxes.empty());
 }
 

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -97,7 +98,7 @@ void WriteJpeg(const std::string& path, TBitmap& bitmap, int quality = 85) {
 
 // An ultrasound-like picture: a dark field, the fan of the probe with speckle and a few
 // structures, and a caption.
-TBitmap DrawScan(int width, int height, int seed, const std::string& caption) {
+TBitmap DrawScan(int width, int height, int look, const std::string& caption) {
     TBitmap bmp(width, height);
     TCanvas& c = bmp.Canvas();
     c.Brush().SetColor(clBlack);
@@ -105,9 +106,9 @@ TBitmap DrawScan(int width, int height, int seed, const std::string& caption) {
     const int cx = width / 2;
     const int r = height * 9 / 10;
     c.Pen().SetColor(RGB(60, 60, 60));
-    c.Brush().SetColor(RGB(70 + seed % 40, 70 + seed % 40, 70 + seed % 40));
+    c.Brush().SetColor(RGB(70 + look % 40, 70 + look % 40, 70 + look % 40));
     c.Pie(cx - r, -r + height / 12, cx + r, r + height / 12, cx + r, r, cx - r, r);
-    unsigned state = 2166136261u ^ static_cast<unsigned>(seed);
+    unsigned state = 2166136261u ^ static_cast<unsigned>(look);
     auto next = [&] {
         state = state * 1664525u + 1013904223u;
         return state >> 8;
@@ -122,8 +123,8 @@ TBitmap DrawScan(int width, int height, int seed, const std::string& caption) {
     }
     c.Pen().SetColor(RGB(20, 20, 20));
     c.Brush().SetColor(RGB(25, 25, 25));
-    const int ox = cx - width / 8 + (seed * 7) % (width / 6);
-    const int oy = height / 2 + (seed * 5) % (height / 8);
+    const int ox = cx - width / 8 + (look * 7) % (width / 6);
+    const int oy = height / 2 + (look * 5) % (height / 8);
     c.Ellipse(ox - width / 10, oy - height / 12, ox + width / 10, oy + height / 12);
     c.Brush().SetColor(RGB(220, 220, 220));
     c.Ellipse(ox + width / 12, oy + height / 10, ox + width / 12 + 8, oy + height / 10 + 6);
@@ -135,9 +136,7 @@ TBitmap DrawScan(int width, int height, int seed, const std::string& caption) {
     return bmp;
 }
 
-void MakeArchive(const std::string& dbFile, const std::string& imageRoot) {
-    const std::string temp = dbFile + ".tmp";
-    DeleteFile(temp);
+void FillArchive(const std::string& temp, const std::string& imageRoot) {
     {
         TADOConnection conn(nullptr);
         conn.SetLoginPrompt(false);
@@ -238,8 +237,25 @@ void MakeArchive(const std::string& dbFile, const std::string& imageRoot) {
         }
         conn.Execute("commit");
     }
-    DeleteFile(dbFile);
-    Check(RenameFile(temp, dbFile), "cannot rename " + temp + " to " + dbFile);
+}
+
+// Built under a temporary name and moved over the old archive in one step, so a failed run
+// leaves the old archive (or none) and no half-built one.
+void MakeArchive(const std::string& dbFile, const std::string& imageRoot) {
+    const std::string temp = dbFile + ".tmp";
+    DeleteFile(temp);
+    try {
+        FillArchive(temp, imageRoot);
+    } catch (...) {
+        DeleteFile(temp);
+        throw;
+    }
+    std::error_code error;
+    std::filesystem::rename(temp, dbFile, error);
+    if (error) {
+        DeleteFile(temp);
+        throw EInOutError("cannot rename " + temp + " to " + dbFile + ": " + error.message());
+    }
 }
 
 } // namespace
@@ -261,11 +277,13 @@ int main(int argc, char** argv) {
         const std::string dbFile = demo + "/exams.db";
         MakeArchive(dbFile, imageRoot);
 
-        TIniFile ini(iniFolder + "/lumetra.ini");
+        // One write: the program never finds the settings half pointed at the demo.
+        TMemIniFile ini(iniFolder + "/lumetra.ini");
         ini.WriteString("说明", "作用", "本文件仅用作备份文件离线查看用");
         ini.WriteString("Image", "ImagePath", imageRoot);
         ini.WriteString("db", "dbfile", dbFile);
         ini.WriteString("Report", "Rptfmt", reportFormat);
+        ini.UpdateFile();
         std::printf("demo archive: %s\nsettings: %s/lumetra.ini\n", dbFile.c_str(),
                     iniFolder.c_str());
     } catch (const std::exception& e) {

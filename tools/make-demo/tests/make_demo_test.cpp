@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -43,9 +46,12 @@ protected:
         char pattern[] = "/tmp/lumetra-demo-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir = pattern;
+        ASSERT_EQ(Run(), 0);
+    }
+    int Run() {
         const std::string cmd =
             std::string(MAKE_DEMO_PATH) + " " + dir + "/demo " + dir + "/bin >/dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        return std::system(cmd.c_str());
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     std::string dir;
@@ -128,6 +134,52 @@ TEST_F(MakeDemo, ArchiveImagesVideoAndSettings) {
     EXPECT_GE(thumbnails, 20);
     EXPECT_GE(pictures, 10);
     EXPECT_GE(videos, 1);
+}
+
+// What happened to each name in a folder, as the kernel reports it.
+std::map<std::string, std::vector<std::uint32_t>> FolderEvents(int fd) {
+    std::map<std::string, std::vector<std::uint32_t>> events;
+    alignas(inotify_event) char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (e->len) events[e->name].push_back(e->mask);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+    return events;
+}
+
+TEST_F(MakeDemo, ASecondRunReplacesTheArchiveAndTheSettingsInOneStep) {
+    // Settings as a first start of the program leaves them.
+    std::ofstream(dir + "/bin/lumetra.ini", std::ios::binary)
+        << "[Image]\r\nImagePath=F:\\x\r\n[Report]\r\nRptfmt=F:\\y\r\n";
+    const int fd = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const std::uint32_t mask = IN_DELETE | IN_MOVED_TO | IN_CLOSE_WRITE;
+    ASSERT_GE(::inotify_add_watch(fd, (dir + "/demo").c_str(), mask), 0);
+    ASSERT_GE(::inotify_add_watch(fd, (dir + "/bin").c_str(), mask), 0);
+    ASSERT_EQ(Run(), 0);
+    auto events = FolderEvents(fd);
+    ::close(fd);
+    // Never deleted first, never written in place: each moved over the old one once.
+    EXPECT_EQ(events["exams.db"], std::vector<std::uint32_t>{IN_MOVED_TO});
+    EXPECT_EQ(events["lumetra.ini"], std::vector<std::uint32_t>{IN_MOVED_TO});
+    EXPECT_FALSE(std::filesystem::exists(dir + "/demo/exams.db.tmp"));
+    TIniFile ini(dir + "/bin/lumetra.ini");
+    EXPECT_EQ(ini.ReadString("db", "dbfile", ""), dir + "/demo/exams.db");
+}
+
+TEST_F(MakeDemo, AFailedRunLeavesNoHalfBuiltArchive) {
+    // A folder where the archive should go: the archive cannot take its place.
+    std::filesystem::remove(dir + "/demo/exams.db");
+    std::filesystem::create_directories(dir + "/demo/exams.db/x");
+    const std::string before = ReadAll(dir + "/bin/lumetra.ini");
+    EXPECT_NE(Run(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/demo/exams.db.tmp"));
+    EXPECT_EQ(ReadAll(dir + "/bin/lumetra.ini"), before);
 }
 
 } // namespace
