@@ -122,7 +122,6 @@ bool ParseJetDate(std::string_view text, TDateTime& value) {
 std::string TranslateJetSQL(std::string_view sql) {
     std::string out;
     out.reserve(sql.size() + 16);
-    bool afterLike = false; // the previous token was LIKE
     std::size_t i = 0;
     while (i < sql.size()) {
         char c = sql[i];
@@ -149,12 +148,8 @@ std::string TranslateJetSQL(std::string_view sql) {
                 out.append(sql.substr(i)); // unterminated: let the database report it
                 break;
             }
-            if (afterLike)
-                for (char& ch : value)
-                    ch = ch == '*' ? '%' : ch == '?' ? '_' : ch;
             out += Quote(value);
             i = j + 1;
-            afterLike = false;
             continue;
         }
         if (c == '[') {
@@ -162,7 +157,6 @@ std::string TranslateJetSQL(std::string_view sql) {
             if (j == std::string_view::npos) j = sql.size() - 1;
             out.append(sql.substr(i, j - i + 1));
             i = j + 1;
-            afterLike = false;
             continue;
         }
         if (c == '#') {
@@ -175,13 +169,11 @@ std::string TranslateJetSQL(std::string_view sql) {
             }
             out += Quote(DateTimeToSqlText(d));
             i = j + 1;
-            afterLike = false;
             continue;
         }
         if (c == '&') {
             out += "||";
             ++i;
-            afterLike = false;
             continue;
         }
         if (IsIdentChar(static_cast<unsigned char>(c))) {
@@ -202,13 +194,11 @@ std::string TranslateJetSQL(std::string_view sql) {
                 out += "jet_" + LowerCase(word);
             else
                 out += word;
-            afterLike = !number && SameText(word, "like");
             i = j;
             continue;
         }
         out += c;
         ++i;
-        afterLike = false;
     }
     return out;
 }

@@ -194,7 +194,7 @@ TEST_F(JetProviderTest, SameSqlGivesSameRowsFromJetSqliteAndMdbExport) {
         head + " where  name like '%%张%%' and jianchadoc like '%%李%%'and BaoGaoriqi>=#2010-8-1 "
                "00:00:00# and BaoGaoriqi<=#2010-9-30 23:59:59#",
         head + " where  BaoGaoriqi>=#2010-9-1# and BaoGaoriqi<=#2010-9-19#",
-        head + " where  name like '张*' and imagepath is null",
+        head + " where  name like '张%' and imagepath is null",
         head + " where  NAME like '%''%'",
     };
     std::vector<std::size_t> counts;
