@@ -80,19 +80,6 @@ int heldBitsPerPixel(std::uint8_t colorType, std::uint8_t depth) {
     }
 }
 
-int samplesPerPixel(std::uint8_t colorType) {
-    switch (colorType) {
-    case COLOR_RGB:
-        return 3;
-    case COLOR_GRAYSCALEALPHA:
-        return 2;
-    case COLOR_RGBALPHA:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
 TPngRGBQuad gammaQuad(const TPNGObject& owner, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     const auto& gamma = owner.GammaTable();
     return {gamma[b], gamma[g], gamma[r], 0};
@@ -239,9 +226,12 @@ bool TChunkIHDR::ReadChunk(TPngInput& stream, std::string_view type, std::uint32
         h.ColorType == COLOR_GRAYSCALEALPHA || h.ColorType == COLOR_RGBALPHA
             ? std::uint64_t{h.Width} * h.Height
             : 0;
-    if (dibBytes + alphaBytes > kMaxImageBytes) throw EPNGSizeExceeds(png_messages::SizeExceeds);
+    // Drawing turns every pixel into 32 bits, however few the file holds.
+    const std::uint64_t drawnBytes = std::uint64_t{h.Width} * h.Height * 4;
+    if (std::max(dibBytes + alphaBytes, drawnBytes) > kMaxImageBytes)
+        throw EPNGSizeExceeds(png_messages::SizeExceeds);
     const std::uint64_t rawBytes =
-        (std::uint64_t{h.Width} * h.BitDepth * samplesPerPixel(h.ColorType) + 7) / 8 * h.Height;
+        (std::uint64_t{h.Width} * h.BitDepth * PngSamplesPerPixel(h.ColorType) + 7) / 8 * h.Height;
     if (rawBytes > (stream.Remaining() + 1) * kMaxDeflateRatio)
         throw EPngUnexpectedEnd(png_messages::UnexpectedEnd);
 

@@ -21,6 +21,20 @@ inline constexpr std::uint8_t COLOR_PALETTE = 3;
 inline constexpr std::uint8_t COLOR_GRAYSCALEALPHA = 4;
 inline constexpr std::uint8_t COLOR_RGBALPHA = 6;
 
+// Samples in one pixel of the file for a colour type (1 for grey and palette).
+inline int PngSamplesPerPixel(std::uint8_t colorType) {
+    switch (colorType) {
+    case COLOR_RGB:
+        return 3;
+    case COLOR_GRAYSCALEALPHA:
+        return 2;
+    case COLOR_RGBALPHA:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
 // The bytes of a file being loaded. Every read is checked against what is left, so a chunk
 // length is never trusted beyond the data.
 class TPngInput {

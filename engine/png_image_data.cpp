@@ -24,19 +24,6 @@ int passExtent(int size, int start, int step) {
     return size > start ? (size - start + step - 1) / step : 0;
 }
 
-int samplesOf(std::uint8_t colorType) {
-    switch (colorType) {
-    case COLOR_RGB:
-        return 3;
-    case COLOR_GRAYSCALEALPHA:
-        return 2;
-    case COLOR_RGBALPHA:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
 // Sub-byte pixels, most significant bits first.
 inline unsigned getBits(const std::uint8_t* row, int x, int depth) {
     const int bit = x * depth;
@@ -94,7 +81,7 @@ public:
         if (inflater_.result != Z_OK) throw EPNGZLIBError(PngZlibErrorMessage(inflater_.result));
         startChunk(type, size);
         const auto& h = header_.Header;
-        const int samples = samplesOf(h.ColorType);
+        const int samples = PngSamplesPerPixel(h.ColorType);
         const std::size_t bpp = std::max(1, h.BitDepth * samples / 8);
         const std::size_t maxRowBytes = (std::size_t{h.Width} * h.BitDepth * samples + 7) / 8;
         std::vector<std::uint8_t> bufA(maxRowBytes + 1), bufB(maxRowBytes + 1);
@@ -256,7 +243,7 @@ public:
         if (deflater_.result != Z_OK) throw EPNGZLIBError(PngZlibErrorMessage(deflater_.result));
         const auto& h = header_.Header;
         depth_ = h.BitDepth == 2 ? 4 : h.BitDepth;
-        const int samples = samplesOf(h.ColorType);
+        const int samples = PngSamplesPerPixel(h.ColorType);
         bpp_ = static_cast<std::size_t>(std::max(1, depth_ * samples / 8));
         const std::size_t maxRowBytes = (std::size_t{h.Width} * depth_ * samples + 7) / 8;
         raw_.assign(maxRowBytes + 1, 0);

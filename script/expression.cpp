@@ -1,9 +1,14 @@
 // Expression trees: operator-precedence building, typing and evaluation.
 #include "script/expression.h"
 
+#include <pthread.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/core/persistent.h"
+#include "script/messages.h"
 #include "script/script.h"
 #include "script/tools.h"
 
@@ -225,9 +230,37 @@ inline const Variant& Operand(TksExpressionNode* node, Variant& temp) {
     return temp;
 }
 
+// The lowest frame address this thread may reach: its stack's end plus room for what runs
+// between two checks (host calls, unwinding); 0 when the bounds are unknown.
+std::uintptr_t FindStackFloor() {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+    void* low = nullptr;
+    std::size_t size = 0;
+    const int rc = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    const std::size_t reserve = std::max<std::size_t>(256 * 1024, size / 8);
+    if (rc != 0 || !low || size <= 2 * reserve) return 0;
+    return reinterpret_cast<std::uintptr_t>(low) + reserve;
+}
+
+// Constant-initialised, so reading them on every evaluation step costs no guard.
+thread_local std::uintptr_t stackFloor = 0;
+thread_local bool stackFloorKnown = false;
+
 } // namespace
 
+void ksCheckStack() {
+    if (!stackFloorKnown) {
+        stackFloor = FindStackFloor();
+        stackFloorKnown = true;
+    }
+    if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor)
+        throw EStackOverflow("Stack overflow");
+}
+
 Variant ksEvalNode(TksExpressionNode* node) {
+    ksCheckStack();
     switch (node->Kind) {
     case TksNodeKind::Operand: return node->Value;
     case TksNodeKind::Designator:
@@ -298,7 +331,18 @@ TksExpression::TksExpression(TksScript* script)
 
 TksExpression::~TksExpression() { delete root_; }
 
+void TksExpression::CountNode(TksExpressionNode* node) {
+    // Typing, evaluating and freeing walk the tree recursively, and a flat chain of operators
+    // (1 + 1 + ... + 1) builds it as deep as it is long.
+    constexpr int kMaxNodes = 4000;
+    if (++nodeCount_ > kMaxNodes) {
+        delete node;
+        throw Exception(ksMessages().STooDeep);
+    }
+}
+
 void TksExpression::Attach(TksExpressionNode* node) {
+    CountNode(node);
     node->SourcePosition = CurrentPosition;
     current_->LinkChild(node);
     if (node->Parent != current_) {
@@ -343,6 +387,7 @@ void TksExpression::AppendOperator(std::string_view word) {
         Attach(n);
         return;
     }
+    CountNode(n);
     n->SourcePosition = CurrentPosition;
     if (current_ == root_) {
         root_->LinkChild(n);
@@ -409,6 +454,12 @@ namespace {
 TksVarType TypeTree(TksExpressionNode* node, TksScript* script, std::string& bad) {
     if (!node) return kvtVariant;
     if (node->Kind != TksNodeKind::Operator) return node->VarType;
+    // A grammar loop may leave an operator whose operand failed to parse (1 & <>"b"); the
+    // evaluation would follow the missing branch.
+    const bool needsLeft = node->Op != TksOp::None && node->Op != TksOp::LeftBracket;
+    const bool needsRight = needsLeft && node->Op != TksOp::Not && node->Op != TksOp::UnMinus;
+    if ((needsLeft && !node->Left) || (needsRight && !node->Right))
+        throw Exception("Invalid expression");
     const TksVarType l = TypeTree(node->Left, script, bad);
     const TksVarType r = TypeTree(node->Right, script, bad);
     const std::string ln = node->Left ? node->Left->TypeName : std::string();

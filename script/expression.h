@@ -95,11 +95,18 @@ public:
 
 private:
     void Attach(TksExpressionNode* node);
+    // Counts a new node; a tree too big to walk recursively raises Exception(STooDeep).
+    void CountNode(TksExpressionNode* node);
     TksExpressionNode* root_;
     TksExpressionNode* current_;
+    int nodeCount_ = 0;
 };
 
 // Evaluation of a node (used by the statements' shortcuts too).
 Variant ksEvalNode(TksExpressionNode* node);
+// Raises EStackOverflow when this thread's stack is nearly used up. The recursive evaluation
+// calls it at every level, so that script recursion through deep expressions ends with an
+// error instead of a crash however the frames add up.
+void ksCheckStack();
 // A binary operator over two values, with the short ways for integers and floats.
 Variant ksBinaryOp(TksOp op, const Variant& left, const Variant& right);

@@ -23,7 +23,8 @@ struct TksMessages {
     std::string SForError = "For loop variable must be numeric variable";
     std::string SEventError = "Event handler must be a procedure";
     // Text that no rule of the language accepts, where the grammar would otherwise stop
-    // reading silently; and a nesting deeper than the parser follows.
+    // reading silently; and a nesting deeper than the parser follows, or an expression with
+    // more operands and operators than its evaluation follows.
     std::string SStatementExpected = "Statement expected";
     std::string STooDeep = "Program nested too deeply";
 };

@@ -195,6 +195,7 @@ constexpr int kMaxCallDepth = 400;
 
 Variant TksProcVariable::GetValue() {
     if (callDepth >= kMaxCallDepth) throw EStackOverflow("Stack overflow");
+    ksCheckStack();
     TksScript* lp = LocalProgram.get();
     TksScript* main = lp->MainProgram();
     const bool wasActive = Active;

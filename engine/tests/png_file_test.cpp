@@ -172,8 +172,23 @@ std::vector<CorruptCase> CorruptCases() {
              " image is not supported because either it's width or height exceeds the maximum "
              "size, which is 65535 "
              "pixels length."},
+        {"OneBitImageTooBigToDraw",
+         [] {
+             // Small as held (1 bit a pixel), but 1.6 GB once drawn at 32 bits a pixel.
+             return PngBuilder()
+                 .Header(20000, 20000, 1, 0)
+                 .Chunk("tEXt", Bytes(50000, 'x'))
+                 .Rows(1, 4)
+                 .End()
+                 .bytes();
+         },
+         "EPNGSizeExceeds",
+         "This " + kPng +
+             " image is not supported because either it's width or height exceeds the maximum "
+             "size, which is 65535 "
+             "pixels length."},
         {"ImageCannotFitInFile",
-         [] { return PngBuilder().Header(30000, 30000, 1, 0).Rows(1, 4).End().bytes(); },
+         [] { return PngBuilder().Header(16000, 16000, 1, 0).Rows(1, 4).End().bytes(); },
          "EPngUnexpectedEnd",
          "This " + kPng +
              " image is invalid because the decoder found an unexpected end of the file."},
@@ -287,13 +302,13 @@ TEST(PngFile, ArbitraryDamageGivesErrorsNeverCrashes) {
             }
         }
         EXPECT_EQ(failures, static_cast<int>((good.size() + 2) / 3)) << name;
-        std::uint32_t seed = 7;
+        std::uint32_t state = 7;
         for (int round = 0; round < 400; ++round) {
             Bytes bad = good;
             for (int k = 0; k < 3; ++k) {
-                seed = seed * 1103515245u + 12345u;
-                bad[8 + (seed >> 8) % (bad.size() - 8)] ^=
-                    static_cast<std::uint8_t>(1u << (seed >> 4) % 8);
+                state = state * 1103515245u + 12345u;
+                bad[8 + (state >> 8) % (bad.size() - 8)] ^=
+                    static_cast<std::uint8_t>(1u << (state >> 4) % 8);
             }
             FixCrcs(bad);
             TPNGObject png;

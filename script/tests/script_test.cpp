@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "platform/core/object_handle.h"
 #include "platform/core/properties.h"
@@ -437,7 +439,10 @@ INSTANTIATE_TEST_SUITE_P(
         CompileErrorCase{"PascalScript", "var i: Integer; begin i := i.Foo end.",
                          "Array type required"},
         CompileErrorCase{"BasicScript", "Dim s As String\ns = s.Foo\n",
-                         "Strings doesn't have properties or methods"}));
+                         "Strings doesn't have properties or methods"},
+        // The operand after the last "&" fails to parse and the grammar drops it silently.
+        CompileErrorCase{"BasicScript", "WriteLn(\"a\" & 1 & <>\"b\" & \"c\")\n",
+                         "Invalid expression"}));
 
 TEST_F(ScriptTest, BasicScriptDeclaresImplicitVariables) {
     EXPECT_EQ(Run("BasicScript", "x = 20\ny = x + 1\nWriteLn(y * 2)\n"), "42\n");
@@ -481,3 +486,87 @@ end.)"),
 }
 
 } // namespace
+
+// A flat chain of operators builds the expression tree as deep as the chain is long; past the
+// limit it is a compile error, not a stack overflow in typing or evaluating.
+TEST_F(ScriptTest, LongOperatorChainCompilesUpToTheLimit) {
+    auto chain = [](int terms) {
+        std::string s = "1";
+        for (int i = 1; i < terms; ++i) s += " + 1";
+        return s;
+    };
+    EXPECT_EQ(Run("PascalScript", "begin WriteLn(" + chain(1500) + ") end."), "1500\n");
+    for (const char* language : {"PascalScript", "JScript"}) {
+        script.Clear();
+        script.SetSyntaxType(language);
+        script.Lines().SetText(ksCompareNames(language, "JScript") == 0
+                                   ? "var x = " + chain(5000) + ";"
+                                   : "var x: Integer; begin x := " + chain(5000) + " end.");
+        EXPECT_FALSE(script.Compile()) << language;
+        EXPECT_EQ(script.ErrorText, "Program nested too deeply") << language;
+    }
+}
+
+// Each call level holds a long expression whose deepest operand recurses: the call count alone
+// stays far below its limit while the native stack runs out.
+TEST_F(ScriptTest, RecursionThroughDeepExpressionsRaisesStackOverflow) {
+    std::string chain;
+    for (int i = 0; i < 1990; ++i) chain += " + 1";
+    ASSERT_TRUE(Compile("PascalScript",
+                        "function P(i: Integer): Integer; begin if i > 300 then Result := 0 "
+                        "else Result := P(i + 1)" + chain + " end;\nbegin WriteLn(P(0)) end."));
+    EXPECT_THROW(script.Execute(), EStackOverflow);
+    EXPECT_FALSE(script.Running);
+}
+
+// Damaged programs (bytes changed, cut, repeated) compile to an error or run to an error or an
+// end; none may crash. The run-line hook stops endless loops.
+TEST_F(ScriptTest, DamagedProgramsFailCleanly) {
+    const std::pair<const char*, const char*> programs[] = {
+        {"control.pas", "PascalScript"}, {"control.cpp", "C++Script"},
+        {"control.js", "JScript"},       {"control.bas", "BasicScript"}};
+    std::uint32_t state = 12345;
+    auto next = [&state](std::uint32_t n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % n;
+    };
+    const std::string_view kPunctuation = "()[]{};:=+-*/'\"<>#$.,0 \n";
+    int runs = 0;
+    for (const auto& [file, language] : programs) {
+        std::ifstream in(std::string(LUMETRA_TESTDATA_DIR) + "/run/" + file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string good = text.str();
+        ASSERT_FALSE(good.empty()) << file;
+        for (int round = 0; round < 25; ++round) {
+            std::string bad = good;
+            for (int k = 0; k < 3; ++k) {
+                const std::size_t at = next(static_cast<std::uint32_t>(bad.size()));
+                switch (next(3)) {
+                case 0:
+                    bad[at] = kPunctuation[next(static_cast<std::uint32_t>(kPunctuation.size()))];
+                    break;
+                case 1: bad.erase(at, next(12)); break;
+                default:
+                    bad.insert(at, bad.substr(next(static_cast<std::uint32_t>(bad.size())),
+                                              next(40)));
+                }
+                if (bad.empty()) bad = "x";
+            }
+            TksScript s(nullptr);
+            RegisterBasics(s);
+            int steps = 0;
+            s.OnRunLine = [&steps](TksScript* sender, const std::string&, const std::string&) {
+                if (++steps > 200) sender->Root()->Terminate();
+            };
+            s.SetSyntaxType(language);
+            s.Lines().SetText(bad);
+            try {
+                if (s.Compile()) s.Execute();
+            } catch (const Exception&) {
+            }
+            ++runs;
+        }
+    }
+    EXPECT_EQ(runs, 100);
+}

@@ -17,9 +17,9 @@ def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
 
 
-def sample(x, y, c, depth, seed):
-    v = (x * 7 + y * 13 + c * 29 + seed * 31 + (x * y) % 5) * 2654435761 >> 7
-    if c == 3 or (c == 1 and seed == 4):  # alpha: keep some fully transparent and opaque pixels
+def sample(x, y, c, depth, salt):
+    v = (x * 7 + y * 13 + c * 29 + salt * 31 + (x * y) % 5) * 2654435761 >> 7
+    if c == 3 or (c == 1 and salt == 4):  # alpha: keep some fully transparent and opaque pixels
         v = [0, (1 << depth) - 1, v][(x + y) % 3]
     return v & ((1 << depth) - 1)
 
@@ -57,7 +57,7 @@ def filter_row(kind, row, prev, bpp):
     return bytes([kind]) + bytes(out)
 
 
-def image_data(color, depth, interlace, seed, pixel):
+def image_data(color, depth, interlace, salt, pixel):
     ch = CHANNELS[color]
     bpp = max(1, depth * ch // 8)
     passes = ADAM7 if interlace else [(0, 0, 1, 1)]
@@ -74,13 +74,13 @@ def image_data(color, depth, interlace, seed, pixel):
     return zlib.compress(bytes(raw), 9)
 
 
-def write(name, color, depth, interlace=0, extra=b"", seed=1, plte=None, idat_split=37):
+def write(name, color, depth, interlace=0, extra=b"", salt=1, plte=None, idat_split=37):
     ch = CHANNELS[color]
     if color == 3:
-        pixel = lambda x, y: (sample(x, y, 0, depth, seed) % len(plte),)
+        pixel = lambda x, y: (sample(x, y, 0, depth, salt) % len(plte),)
     else:
-        pixel = lambda x, y: tuple(sample(x, y, c if ch != 2 or c == 0 else 3, depth, seed) for c in range(ch))
-    data = image_data(color, depth, interlace, seed, pixel)
+        pixel = lambda x, y: tuple(sample(x, y, c if ch != 2 or c == 0 else 3, depth, salt) for c in range(ch))
+    data = image_data(color, depth, interlace, salt, pixel)
     out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, depth, color, 0, 0, interlace))
     if plte:
         out += chunk(b"PLTE", b"".join(bytes(c) for c in plte))
@@ -102,18 +102,18 @@ for interlace in (0, 1):
         write(f"gray{depth}_{tag}.png", 0, depth, interlace)
     for depth in (8, 16):
         write(f"rgb{depth}_{tag}.png", 2, depth, interlace)
-        write(f"graya{depth}_{tag}.png", 4, depth, interlace, seed=4)
-        write(f"rgba{depth}_{tag}.png", 6, depth, interlace, seed=3)
+        write(f"graya{depth}_{tag}.png", 4, depth, interlace, salt=4)
+        write(f"rgba{depth}_{tag}.png", 6, depth, interlace, salt=3)
     for depth in (1, 2, 4, 8):
         write(f"pal{depth}_{tag}.png", 3, depth, interlace, plte=palette(1 << depth))
 
 # Partial palette transparency, a grey key colour and an RGB key colour.
 write("pal8_trns.png", 3, 8, plte=palette(200), extra=chunk(b"tRNS", bytes([0, 64, 128, 255, 10, 0])))
-write("gray8_trns.png", 0, 8, seed=2, extra=chunk(b"tRNS", struct.pack(">H", sample(0, 0, 0, 8, 2))))
+write("gray8_trns.png", 0, 8, salt=2, extra=chunk(b"tRNS", struct.pack(">H", sample(0, 0, 0, 8, 2))))
 rgb_key = [sample(0, 0, c, 8, 5) for c in range(3)]
-write("rgb8_trns.png", 2, 8, seed=5, extra=chunk(b"tRNS", struct.pack(">HHH", *rgb_key)))
+write("rgb8_trns.png", 2, 8, salt=5, extra=chunk(b"tRNS", struct.pack(">HHH", *rgb_key)))
 # Ancillary chunks the codec keeps, drops or holds raw, and one image in a single large IDAT.
-write("ancillary.png", 2, 8, seed=6, idat_split=1 << 20,
+write("ancillary.png", 2, 8, salt=6, idat_split=1 << 20,
       extra=chunk(b"cHRM", struct.pack(">8I", 31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000)) + chunk(b"bKGD", struct.pack(">HHH", 1, 2, 3)) +
       chunk(b"tEXt", b"Title\0x") + chunk(b"zTXt", b"Comment\0\0" + zlib.compress(b"made by hand")) +
       chunk(b"tIME", struct.pack(">HBBBBB", 2026, 12, 10, 14, 5, 9)) +
