@@ -255,7 +255,11 @@ void TpgwReport::SetVersion(const std::string&) {
 }
 
 void TpgwReport::SetDataSet(TpgwDataSet* value) {
-    if (dataSet_ && dataSet_ != value) dataSet_->RemoveFreeNotification(this);
+    // The link is one for the whole report: the data-set lists still watching the old data set
+    // need it to hear of its end.
+    if (dataSet_ && dataSet_ != value && !(dataSets_ && dataSets_->FindByDataSet(dataSet_)) &&
+        !(offeredDataSets_ && offeredDataSets_->FindByDataSet(dataSet_)))
+        dataSet_->RemoveFreeNotification(this);
     dataSet_ = value;
     if (dataSet_) dataSet_->FreeNotification(this);
     dataSetName_ = value ? value->UserName() : std::string();
@@ -266,13 +270,8 @@ std::string TpgwReport::DataSetName() const {
 }
 
 void TpgwReport::SetDataSetName(const std::string& value) {
+    SetDataSet(DataSetByName(value, dataSet_));
     dataSetName_ = value;
-    TpgwDataSet* found = DataSetByName(value, dataSet_);
-    if (found != dataSet_) {
-        if (dataSet_) dataSet_->RemoveFreeNotification(this);
-        dataSet_ = found;
-        if (dataSet_) dataSet_->FreeNotification(this);
-    }
 }
 
 void TpgwReport::SetPreview(TpgwCustomPreview* value) {
@@ -322,10 +321,13 @@ void TpgwReport::Notification(TComponent* component, TOperation operation) {
             dataSet_ = nullptr;
         }
         if (dataSets_) {
-            if (TpgwDataSetItem* item = dataSets_->FindByDataSet(component)) {
+            // A template may list the same data set more than once.
+            bool removed = false;
+            while (TpgwDataSetItem* item = dataSets_->FindByDataSet(component)) {
                 delete item;
-                if (designer_) designer_->RefreshDataTree();
+                removed = true;
             }
+            if (removed && designer_) designer_->RefreshDataTree();
         }
         // Offered data sets refer to the same objects; no item may outlive its data set.
         if (offeredDataSets_)
@@ -495,6 +497,17 @@ void TpgwReport::SetParentReport(const std::string& value) {
         fileName_ = savedFileName;
         SetCurrentSerializer(savedSerializer);
     };
+    // Loading the ancestor clears this report: what a template being read set before this
+    // attribute goes, and with it the references still waiting to be set into it.
+    if (savedSerializer) {
+        for (TCollection* list : {static_cast<TCollection*>(dataSets_.get()),
+                                  static_cast<TCollection*>(variables_.get()),
+                                  static_cast<TCollection*>(styles_.get())})
+            for (int i = 0; i < list->Count(); ++i)
+                savedSerializer->DropFixups(list->Items(i));
+        for (TpgwComponent* c : AllObjects())
+            savedSerializer->DropFixups(c);
+    }
     try {
         if (OnLoadTemplate) {
             OnLoadTemplate(this, value);

@@ -47,6 +47,7 @@ void TpgwDataSetItem::Assign(const TPersistent* source) {
     if (!s) return TCollectionItem::Assign(source);
     dataSet_ = s->dataSet_;
     dataSetName_ = s->dataSetName_;
+    watch();
 }
 
 TpgwReportDataSets::TpgwReportDataSets(TpgwCustomReport* report)

@@ -163,9 +163,10 @@ void TpgwStyles::LoadFromFile(const std::string& fileName) {
 }
 
 void TpgwStyles::LoadFromStream(TStream& stream) {
-    Clear();
+    // The document is read before the set is touched, so a broken file loses nothing.
     TpgwXMLDocument doc;
     doc.LoadFromStream(stream);
+    Clear();
     TpgwXMLItem* root = doc.Root();
     if (SameText(root->Name(), "style")) readStyleSet(*this, *root, doc.LegacyText());
     Apply();
@@ -241,9 +242,10 @@ void TpgwStyleSheet::LoadFromFile(const std::string& fileName) {
 }
 
 void TpgwStyleSheet::LoadFromStream(TStream& stream) {
-    Clear();
+    // As for a single set: a broken file leaves the sheet as it was.
     TpgwXMLDocument doc;
     doc.LoadFromStream(stream);
+    Clear();
     TpgwXMLItem* root = doc.Root();
     if (!SameText(root->Name(), "stylesheet")) return;
     for (int i = 0; i < root->Count(); ++i) {

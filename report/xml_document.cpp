@@ -1,13 +1,13 @@
 #include "report/xml_document.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
 #include "platform/core/date_time.h"
 #include "platform/core/format.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/stream.h"
 #include "platform/core/variant.h"
 #include "report/utils.h"
@@ -69,6 +69,18 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
         out += char(0x80 | ((cp >> 6) & 0x3F));
         out += char(0x80 | (cp & 0x3F));
     }
+}
+
+// Reads an unloaded item's subtree back from the swap stream at its offset; the item keeps the
+// attribute text it has now.
+void readBack(TStream& swap, TpgwXMLItem& item) {
+    std::string text = item.Text();
+    {
+        TpgwXMLReader reader(swap);
+        reader.SetPosition(static_cast<std::int64_t>(item.Offset()));
+        if (!reader.ReadRootItem(item, true)) throw TpgwInvalidXMLException(reader.Position());
+    }
+    item.SetText(std::move(text));
 }
 
 } // namespace
@@ -508,15 +520,7 @@ void TpgwXMLWriter::WriteRootItem(TpgwXMLItem& item) {
 
 void TpgwXMLWriter::writeItem(TpgwXMLItem& item, int level) {
     const bool reload = item.Unloadable() && !item.Loaded() && tempStream_;
-    if (reload) {
-        std::string text = item.Text();
-        {
-            TpgwXMLReader reader(*tempStream_);
-            reader.SetPosition(static_cast<std::int64_t>(item.Offset()));
-            if (!reader.ReadRootItem(item, true)) throw TpgwInvalidXMLException(reader.Position());
-        }
-        item.SetText(std::move(text));
-    }
+    if (reload) readBack(*tempStream_, item);
     if (indentOutput_) buffer_.append(static_cast<size_t>(level) * 2, ' ');
     buffer_ += '<';
     buffer_ += item.Name();
@@ -605,20 +609,14 @@ void TpgwXMLDocument::LoadFromFile(const std::string& fileName) {
 }
 
 void TpgwXMLDocument::SaveToFile(const std::string& fileName) {
-    const std::string tempName = fileName + ".tmp";
-    try {
-        TFileStream file(tempName, fmCreate);
+    {
+        // The swap stream stays until the new file is in place: a failed save must leave the
+        // unloaded items readable.
+        TSafeFileWriter file(fileName);
         SaveToStream(file);
-    } catch (...) {
-        std::remove(tempName.c_str());
-        throw;
+        file.Commit();
     }
     DeleteTempFile();
-    if (std::rename(tempName.c_str(), fileName.c_str()) != 0) {
-        std::string reason = std::strerror(errno);
-        std::remove(tempName.c_str());
-        throw EFCreateError("Cannot create file \"" + fileName + "\". " + reason);
-    }
     LoadFromFile(fileName);
 }
 
@@ -664,13 +662,7 @@ void TpgwXMLDocument::DeleteTempFile() {
 
 void TpgwXMLDocument::LoadItem(TpgwXMLItem* item) {
     if (!tempStream_ || !item->Unloadable() || item->Loaded()) return;
-    std::string text = item->Text();
-    {
-        TpgwXMLReader reader(*tempStream_);
-        reader.SetPosition(static_cast<std::int64_t>(item->Offset()));
-        if (!reader.ReadRootItem(*item, true)) throw TpgwInvalidXMLException(reader.Position());
-    }
-    item->SetText(std::move(text));
+    readBack(*tempStream_, *item);
     item->SetLoaded(true);
 }
 

@@ -201,7 +201,8 @@ public:
     void SaveToStream(TStream& stream);
     // Partial load; the file stays open (denying writes) until the document lets it go.
     void LoadFromFile(const std::string& fileName);
-    // Writes fileName + ".tmp", replaces fileName with it, then loads it back partially.
+    // Writes a temporary file beside fileName and renames it over fileName only when complete
+    // (a failure leaves the file and the document as they were), then loads it back partially.
     void SaveToFile(const std::string& fileName);
 
     void CreateTempFile();

@@ -59,12 +59,15 @@ bool isDecimalNumber(std::string_view s) {
     return true;
 }
 
-// Text of a string list without its final line break.
-std::string stringsText(const TStrings& list) {
-    std::string text = list.Text();
+std::string withoutFinalLineBreak(std::string text) {
     if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0)
         text.resize(text.size() - 2);
     return text;
+}
+
+// Text of a string list without its final line break.
+std::string stringsText(const TStrings& list) {
+    return withoutFinalLineBreak(list.Text());
 }
 
 // The shared path lookup, then plain names among the components of the report's owner for any
@@ -281,14 +284,10 @@ std::string TpgwXMLSerializer::PropertiesToXML(TPersistent* obj, const std::stri
     }
 
     if (auto* holder = dynamic_cast<TpgwTemplateTextHolder*>(obj)) {
-        std::string s = Utf16ToUtf8(holder->TemplateText());
-        if (s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0) s.resize(s.size() - 2);
+        const std::string s = withoutFinalLineBreak(Utf16ToUtf8(holder->TemplateText()));
         bool write = true;
-        if (auto* ancHolder = dynamic_cast<TpgwTemplateTextHolder*>(ancestor); ancHolder && !all) {
-            std::string a = Utf16ToUtf8(ancHolder->TemplateText());
-            if (a.size() >= 2 && a.compare(a.size() - 2, 2, "\r\n") == 0) a.resize(a.size() - 2);
-            write = s != a;
-        }
+        if (auto* ancHolder = dynamic_cast<TpgwTemplateTextHolder*>(ancestor); ancHolder && !all)
+            write = s != withoutFinalLineBreak(Utf16ToUtf8(ancHolder->TemplateText()));
         if (write) appendAttribute(text, prefix, "Text", EncodeXMLText(s));
     }
 
@@ -450,6 +449,13 @@ void TpgwXMLSerializer::applyAttribute(std::string_view name, std::string_view v
     if (SameText(name, "PropData")) {
         auto* persistent = dynamic_cast<TPersistent*>(obj);
         if (!persistent) return;
+        // A collection item's own PropData is met while the reader is inside the outer one:
+        // the outer bytes and place go back afterwards, or the rest of the outer data is lost.
+        const std::int64_t outerPos = readerStream_.Position();
+        std::string outer;
+        if (outerPos < readerStream_.Size())
+            outer.assign(reinterpret_cast<const char*>(readerStream_.Memory()),
+                         static_cast<std::size_t>(readerStream_.Size()));
         readerStream_.SetSize(0);
         HexToStream(value, readerStream_);
         readerStream_.SetPosition(0);
@@ -457,6 +463,11 @@ void TpgwXMLSerializer::applyAttribute(std::string_view name, std::string_view v
             reader_.ReadPropertiesToEnd(*persistent);
         } catch (const std::exception&) {
             // Damaged defined data ends the attribute; the template goes on.
+        }
+        if (!outer.empty()) {
+            readerStream_.SetSize(0);
+            readerStream_.WriteBuffer(outer.data(), static_cast<std::int64_t>(outer.size()));
+            readerStream_.SetPosition(outerPos);
         }
         return;
     }
@@ -504,6 +515,34 @@ void TpgwXMLSerializer::applyProperty(const TPropInfo& info, std::string_view va
 
 void TpgwXMLSerializer::AddFixup(TObject* obj, const TPropInfo* property, std::string text) {
     fixups_.push_back({obj, property, std::move(text)});
+}
+
+namespace {
+
+// obj and what its dotted attribute names can reach. The depth bound guards against property
+// objects that lead back to their holder.
+void collectAttributeTargets(const TObject* obj, std::vector<const TObject*>& out, int depth) {
+    out.push_back(obj);
+    const auto* persistent = dynamic_cast<const TPersistent*>(obj);
+    if (depth == 0 || !persistent) return;
+    for (const TPropInfo* info : persistent->ClassType().Properties()) {
+        if (info->Kind() != TTypeKind::tkClass || !info->IsReadable() ||
+            ClassPropRole(*info) != TClassPropRole::NestedObject)
+            continue;
+        if (const TObject* nested = GetObjectProp(const_cast<TObject&>(*obj), *info))
+            collectAttributeTargets(nested, out, depth - 1);
+    }
+}
+
+} // namespace
+
+void TpgwXMLSerializer::DropFixups(const TObject* obj) {
+    if (!obj || fixups_.empty()) return;
+    std::vector<const TObject*> targets;
+    collectAttributeTargets(obj, targets, 4);
+    std::erase_if(fixups_, [&targets](const TpgwFixupItem& f) {
+        return std::find(targets.begin(), targets.end(), f.Object) != targets.end();
+    });
 }
 
 void TpgwXMLSerializer::CopyFixups(std::vector<TpgwFixupItem>& list) const {
@@ -736,9 +775,14 @@ void ReadCollectionData(TCollection& collection, TReader& reader, TpgwComponent*
         }
         return;
     }
-    collection.Clear();
     TpgwCustomReport* report = component ? component->Report() : nullptr;
     TpgwXMLSerializer* current = report ? report->CurrentSerializer() : nullptr;
+    // The same list may come twice in one template: the items read first go, and with them
+    // the references still waiting to be set into them.
+    if (current)
+        for (int i = 0; i < collection.Count(); ++i)
+            current->DropFixups(collection.Items(i));
+    collection.Clear();
     reader.ReadListBegin();
     while (!reader.EndOfList()) {
         reader.ReadListBegin();

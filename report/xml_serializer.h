@@ -94,6 +94,9 @@ public:
     // Errors. Then the PropData references are resolved and the list is emptied.
     void FixupReferences();
     void ClearFixups() { fixups_.clear(); }
+    // Forgets the pending references of obj and of the objects nested in its properties, before
+    // obj is freed.
+    void DropFixups(const TObject* obj);
     void CopyFixups(std::vector<TpgwFixupItem>& list) const;
 
 private:

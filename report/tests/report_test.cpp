@@ -428,6 +428,70 @@ TEST_F(Report, DestroyedDataSetLeavesTheReportsLists) {
     ASSERT_EQ(item->DataSet(), outside);
     delete outside;
     EXPECT_EQ(r.DataSets()->Count(), 0);
+
+    // Listed twice (a template can say so), or copied in from another report's list: no item
+    // may be left pointing at the freed data set.
+    TpgwReport other(nullptr);
+    auto* twice = new TpgwUserDataSet(&form);
+    twice->SetName("Twice");
+    r.DataSets()->Add(twice);
+    r.DataSets()->Add(twice);
+    other.DataSets()->Add(twice);
+    r.OfferedDataSets()->Assign(other.DataSets());
+    // The report's main data set moving on must not cut the lists' watch on the old one.
+    r.SetDataSet(twice);
+    r.SetDataSet(nullptr);
+    r.SetDataSetName("Twice");
+    ASSERT_EQ(r.DataSet(), twice);
+    TpgwUserDataSet next(&form);
+    next.SetName("Next");
+    r.SetDataSetName("Next");
+    ASSERT_EQ(r.DataSet(), &next);
+    other.SetDataSet(twice);
+    other.SetDataSet(nullptr);
+    delete twice;
+    EXPECT_EQ(r.DataSets()->Count(), 0);
+    EXPECT_EQ(r.OfferedDataSets()->Count(), 0);
+    EXPECT_EQ(other.DataSets()->Count(), 0);
+}
+
+// A damaged template that carries its data-set list twice: the second list replaces the first,
+// whose items still had references waiting to be set.
+TEST_F(Report, RepeatedCollectionInOneTemplateLoads) {
+    // The Datasets list with one item: DataSet="Customers" DataSetName="Customers".
+    const std::string list =
+        "08446174617365747301010C2C00000020446174615365743D22437573746F6D65727322"
+        "20446174615365744E616D653D22437573746F6D65727322000000";
+    TpgwReport r(nullptr);
+    r.EngineOptions()->SetNewSilentMode(simSilent);
+    LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport PropData=\"" + list +
+                    "\" PropData=\"" + list +
+                    "\"><TpgwDataPage Name=\"Data\"><TpgwUserDataSet Name=\"Customers\"/>"
+                    "</TpgwDataPage></TpgwReport>");
+    ASSERT_EQ(r.DataSets()->Count(), 1);
+    EXPECT_EQ(r.DataSets()->Items(0)->DataSet(), r.FindObject("Customers"));
+
+    // A parent report named after the list: loading the parent clears the report first.
+    LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport PropData=\"" + list +
+                    "\" ParentReport=\"/nonexistent/base.pg3\"><TpgwDataPage Name=\"Data\">"
+                    "<TpgwUserDataSet Name=\"Customers\"/></TpgwDataPage></TpgwReport>");
+    EXPECT_EQ(r.DataSets()->Count(), 0);
+    EXPECT_NE(r.FindObject("Customers"), nullptr);
+}
+
+// An item of one list carrying defined data of its own must not cost the lists after it.
+TEST_F(Report, ItemDataInsideTheReportDataKeepsTheRest) {
+    // Datasets: one item ' DataSetName="A" PropData="00"'; Variables: ' Name="V" Value="1"'.
+    const std::string data =
+        "08446174617365747301010C1E00000020446174615365744E616D653D2241222050726F"
+        "70446174613D223030220000095661726961626C657301010C13000000204E616D653D22"
+        "56222056616C75653D223122000000";
+    TpgwReport r(nullptr);
+    LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport PropData=\"" + data +
+                    "\"/>");
+    EXPECT_EQ(r.DataSets()->Count(), 1);
+    ASSERT_EQ(r.Variables()->Count(), 1);
+    EXPECT_EQ(r.Variables()->Items(0)->Name(), "V");
 }
 
 TEST_F(Report, MissingFileLeavesTheReportCleared) {

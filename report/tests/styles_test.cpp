@@ -135,4 +135,20 @@ TEST_F(Styles, UnexpectedRootLeavesThemEmpty) {
     EXPECT_EQ(sheet.Count(), 0);
 }
 
+TEST_F(Styles, BrokenFileLeavesSetAndSheetAsTheyWere) {
+    const std::string broken = "<?xml version=\"1.0\"?>\r\n<style Name=\"A\"><item Name=\"";
+    TpgwStyles set;
+    set.Add()->SetName("Kept");
+    TStringStream in(broken);
+    EXPECT_THROW(set.LoadFromStream(in), Exception);
+    ASSERT_EQ(set.Count(), 1);
+    EXPECT_EQ(set.Items(0)->Name(), "Kept");
+    TpgwStyleSheet sheet;
+    sheet.Add()->SetName("Kept");
+    TStringStream in2(broken);
+    EXPECT_THROW(sheet.LoadFromStream(in2), Exception);
+    ASSERT_EQ(sheet.Count(), 1);
+    EXPECT_EQ(sheet.Items(0)->Name(), "Kept");
+}
+
 } // namespace

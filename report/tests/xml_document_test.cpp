@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "platform/core/date_time.h"
 #include "platform/core/format.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/stream.h"
 #include "platform/core/variant.h"
 
@@ -377,6 +380,33 @@ TEST(XmlSwap, SaveToFileWithUnloadedItemsAfterPartialLoad) {
     ASSERT_EQ(check.Root()->Count(), 5);
     EXPECT_EQ(check.Root()->Items(1)->Items(0)->Prop("t"), "edited");
     EXPECT_EQ(check.Root()->Items(4)->Items(1)->Prop("t"), "page 4 \"obj\" 1");
+}
+
+// A full disk while saving must neither touch the file nor drop the swap stream that the
+// unloaded pages still live in; a file that merely shares the temporary-looking name is not ours.
+TEST(XmlSwap, FailedSaveKeepsFileAndUnloadedPages) {
+    TempFolder tmp;
+    const std::string file = (tmp.path / "report.pp3").string();
+    {
+        std::ofstream(file + ".tmp") << "user data";
+        TpgwXMLDocument doc;
+        TStringStream in{pagedDocument(3, 2)};
+        doc.LoadFromStream(in);
+        doc.SaveToFile(file);
+    }
+    std::string kept;
+    std::getline(std::ifstream(file + ".tmp"), kept);
+    EXPECT_EQ(kept, "user data");
+    TpgwXMLDocument doc;
+    doc.LoadFromFile(file);
+    ASSERT_FALSE(doc.Root()->Items(2)->Loaded());
+    const std::string before = save(doc);
+    SetSafeFileFailureForTesting(ENOSPC);
+    EXPECT_THROW(doc.SaveToFile(file), Exception);
+    SetSafeFileFailureForTesting(0);
+    EXPECT_EQ(save(doc), before);
+    doc.SaveToFile(file);
+    EXPECT_EQ(save(doc), before);
 }
 
 TEST(XmlSwap, FailedSaveLeavesTheFileAlone) {
