@@ -76,6 +76,14 @@ unsigned FileMode(int mode) {
     return bits;
 }
 
+// A memory stream fills the gap before a write past its end with zeros, so a position far past
+// the end would make the next write allocate whatever the script named. Gaps of ordinary size
+// stay allowed, as the class library allows them.
+constexpr std::int64_t kMaxMemoryGap = 64 * 1024 * 1024;
+bool PastMemoryEnd(TStream& stream, std::int64_t position) {
+    return dynamic_cast<TMemoryStream*>(&stream) && position > stream.Size() + kMaxMemoryGap;
+}
+
 Variant Int64Value(std::int64_t v) {
     return Variant(static_cast<long long>(v));
 }
@@ -83,6 +91,7 @@ Variant Int64Value(std::int64_t v) {
 // Objects of the constructor's class: the persistent classes' own virtual constructor, the
 // classes of this module by hand.
 TObject* ConstructObject(const TClassInfo& cls, TComponent* owner) {
+    if (&cls == &TObjectClassInfo()) return new TObject();
     if (&cls == &TListScriptClass()) return new TksList();
     if (&cls == &TMemoryStreamScriptClass()) return new TksMemoryStream();
     if (!cls.CanCreate())
@@ -375,7 +384,7 @@ Variant TksClassesModule::CallMethod(TObject* instance, const TClassInfo* cls,
         auto& l = As<TStrings>(instance);
         if (name == "ADD") return Variant(l.Add(TextArg(caller, 0)));
         if (name == "ADDOBJECT")
-            return Variant(l.AddObject(TextArg(caller, 0), ObjectArg(caller, 1)));
+            return Variant(l.AddObject(TextArg(caller, 0), RememberObject(ObjectArg(caller, 1))));
         if (name == "CLEAR") l.Clear();
         if (name == "DELETE") l.Delete(IntArg(caller, 0));
         if (name == "INDEXOF") return Variant(l.IndexOf(TextArg(caller, 0)));
@@ -383,15 +392,17 @@ Variant TksClassesModule::CallMethod(TObject* instance, const TClassInfo* cls,
         if (name == "INDEXOFOBJECT") return Variant(l.IndexOfObject(ObjectArg(caller, 0)));
         if (name == "INSERT") l.Insert(IntArg(caller, 0), TextArg(caller, 1));
         if (name == "INSERTOBJECT")
-            l.InsertObject(IntArg(caller, 0), TextArg(caller, 1), ObjectArg(caller, 2));
+            l.InsertObject(IntArg(caller, 0), TextArg(caller, 1),
+                           RememberObject(ObjectArg(caller, 2)));
         if (name == "LOADFROMFILE") l.LoadFromFile(TextArg(caller, 0));
         if (name == "LOADFROMSTREAM") l.LoadFromStream(StreamArg(caller, 0));
         if (name == "SAVETOFILE") l.SaveToFile(TextArg(caller, 0));
         if (name == "MOVE") l.Move(IntArg(caller, 0), IntArg(caller, 1));
         if (name == "SAVETOSTREAM") l.SaveToStream(StreamArg(caller, 0));
         if (name == "NAMES.GET") return Variant(l.Names(IntArg(caller, 0)));
-        if (name == "OBJECTS.GET") return ksObjectToValue(l.Objects(IntArg(caller, 0)));
-        if (name == "OBJECTS.SET") l.SetObjects(IntArg(caller, 0), ObjectArg(caller, 1));
+        if (name == "OBJECTS.GET") return StoredObjectValue(l.Objects(IntArg(caller, 0)));
+        if (name == "OBJECTS.SET")
+            l.SetObjects(IntArg(caller, 0), RememberObject(ObjectArg(caller, 1)));
         if (name == "VALUES.GET") return Variant(l.Values(TextArg(caller, 0)));
         if (name == "VALUES.SET") l.SetValues(TextArg(caller, 0), TextArg(caller, 1));
         if (name == "STRINGS.GET") return Variant(l.Strings(IntArg(caller, 0)));
@@ -424,8 +435,16 @@ Variant TksClassesModule::CallMethod(TObject* instance, const TClassInfo* cls,
                 caller.Params(1).AsInt64(), 0, static_cast<std::int64_t>(buffer.size()));
             return Int64Value(s.Write(buffer.data(), count));
         }
-        if (name == "SEEK")
-            return Int64Value(s.Seek(caller.Params(0).AsInteger(), SeekOrigin(IntArg(caller, 1))));
+        if (name == "SEEK") {
+            const std::int64_t before = s.Position();
+            const std::int64_t now =
+                s.Seek(caller.Params(0).AsInteger(), SeekOrigin(IntArg(caller, 1)));
+            if (PastMemoryEnd(s, now)) {
+                s.SetPosition(before);
+                throw EStreamError("Invalid stream position");
+            }
+            return Int64Value(now);
+        }
         if (name == "COPYFROM")
             return Int64Value(s.CopyFrom(StreamArg(caller, 0), caller.Params(1).AsInt64()));
     } else if (cls == &TFileStreamScriptClass()) {
@@ -471,6 +490,18 @@ Variant TksClassesModule::CallMethod(TObject* instance, const TClassInfo* cls,
         if (name == "LOADFROMFILE") d.LoadFromFile(TextArg(caller, 0));
     }
     return Variant(0);
+}
+
+TObject* TksClassesModule::RememberObject(TObject* object) {
+    if (object) storedObjects_[object] = ObjectHandles::HandleOf(object);
+    return object;
+}
+
+Variant TksClassesModule::StoredObjectValue(TObject* object) const {
+    auto it = storedObjects_.find(object);
+    if (it == storedObjects_.end()) return ksObjectToValue(object); // put there by the host
+    if (!ObjectHandles::IsValid(it->second)) InvalidReference();
+    return Variant::FromHandle(it->second);
 }
 
 Variant TksClassesModule::GetProp(TObject* instance, const TClassInfo* cls,
@@ -524,7 +555,11 @@ void TksClassesModule::SetProp(TObject* instance, const TClassInfo* cls, const s
         if (name == "SORTED") l.SetSorted(value.AsBool());
     } else if (cls == &TStreamScriptClass()) {
         TStream* s = &As<TStream>(instance);
-        if (name == "POSITION") s->SetPosition(value.AsInt64());
+        if (name == "POSITION") {
+            const std::int64_t position = value.AsInt64();
+            if (PastMemoryEnd(*s, position)) throw EStreamError("Invalid stream position");
+            s->SetPosition(position);
+        }
     } else if (cls == &TksXMLItemScriptClass()) {
         auto& x = As<TksXMLItem>(instance);
         if (name == "DATA") x.SetData(value.AsInteger());

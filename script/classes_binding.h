@@ -9,6 +9,7 @@
 // stream to a script hands one of those (or any class deriving from TObject and TStream).
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/core/stream.h"
@@ -81,6 +82,12 @@ private:
     Variant GetProp(TObject* instance, const TClassInfo* classType, const std::string& name);
     void SetProp(TObject* instance, const TClassInfo* classType, const std::string& name,
                  const Variant& value);
+    // String lists keep raw object pointers. The objects scripts store there are remembered
+    // with their handles, so one freed since reads back as an invalid reference instead of a
+    // dangling pointer.
+    TObject* RememberObject(TObject* object);
+    Variant StoredObjectValue(TObject* object) const;
+    std::unordered_map<const TObject*, std::int32_t> storedObjects_;
 };
 
 // Adds the module to the host module list (once), after the modules already there.

@@ -44,26 +44,6 @@ std::vector<std::size_t> CharOffsets(std::string_view s) {
     return offsets;
 }
 
-std::string EncodeUtf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 char32_t DecodeFirst(std::string_view s) {
     const auto b0 = static_cast<unsigned char>(s[0]);
     int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : 0;
@@ -73,13 +53,19 @@ char32_t DecodeFirst(std::string_view s) {
     return c;
 }
 
+// The end of count characters from position from (1..length), stopping at the end; a count near
+// the 64-bit limit must not overflow.
+std::int64_t LastChar(std::int64_t length, std::int64_t from, std::int64_t count) {
+    return count >= length - (from - 1) ? length : from - 1 + count;
+}
+
 // Copy(s, from, count) on characters: from below 1 counts from 1, counts past the end stop there.
 std::string CopyChars(std::string_view s, std::int64_t from, std::int64_t count) {
     const std::vector<std::size_t> offsets = CharOffsets(s);
     const auto length = static_cast<std::int64_t>(offsets.size()) - 1;
     if (from < 1) from = 1;
     if (from > length || count <= 0) return {};
-    const std::int64_t last = std::min(length, from - 1 + count);
+    const std::int64_t last = LastChar(length, from, count);
     const std::size_t begin = offsets[static_cast<std::size_t>(from - 1)];
     return std::string(s.substr(begin, offsets[static_cast<std::size_t>(last)] - begin));
 }
@@ -89,7 +75,7 @@ std::string DeleteChars(std::string s, std::int64_t from, std::int64_t count) {
     const std::vector<std::size_t> offsets = CharOffsets(s);
     const auto length = static_cast<std::int64_t>(offsets.size()) - 1;
     if (from < 1 || from > length || count <= 0) return s;
-    const std::int64_t last = std::min(length, from - 1 + count);
+    const std::int64_t last = LastChar(length, from, count);
     const std::size_t begin = offsets[static_cast<std::size_t>(from - 1)];
     s.erase(begin, offsets[static_cast<std::size_t>(last)] - begin);
     return s;
@@ -566,7 +552,8 @@ Variant TksSysFunctions::CallString(const std::string& name, TksMethodHelper& ca
     if (name == "COMPARETEXT")
         return Variant(AnsiCompareText(VarToStr(caller.Params(0)), VarToStr(caller.Params(1))));
     if (name == "CHR")
-        return Variant(EncodeUtf8(static_cast<char32_t>(caller.Params(0).AsInt64() & 0xFF)));
+        return Variant(Utf16ToUtf8(
+            std::u16string(1, static_cast<char16_t>(caller.Params(0).AsInt64() & 0xFF))));
     if (name == "ORD") {
         const std::string text = VarToStr(caller.Params(0));
         if (text.empty()) throw EConvertError("Ord of an empty text");

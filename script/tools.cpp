@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/core/persistent.h"
+#include "platform/core/text.h"
 #include "script/script.h"
 #include "script/xml_document.h"
 
@@ -64,8 +65,7 @@ std::string ToUtf8(std::string_view s) {
             out.append(s.substr(i, len));
             i += len;
         } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            out += Utf16ToUtf8(std::u16string(1, static_cast<char16_t>(c)));
             ++i;
         }
     }
@@ -93,7 +93,7 @@ Variant ConvertLiteral(std::string_view text) {
         isInt = r.ec == std::errc() && r.ptr == text.data() + text.size();
     }
     if (isInt) {
-        if (value < 0 || value <= INT32_MAX) return Variant(static_cast<int>(static_cast<std::int32_t>(value)));
+        if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int>(value));
         return Variant(static_cast<long long>(value));
     }
     double d = 0;

@@ -15,23 +15,19 @@ const char kInvalidFormat[] = "Invalid file format";
 const char kDeclaration[] = "<?xml version=\"1.0\"?>";
 
 void AppendCode(std::string& out, long long code) {
-    // Our text is UTF-8: a reference above ASCII stands for that code point.
-    auto c = static_cast<unsigned long>(code) & 0x1FFFFF;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+    // Our text is UTF-8: a reference above ASCII stands for that code point. One that names no
+    // character (beyond U+10FFFF, a lone surrogate) would leave text that is not UTF-8.
+    if (code < 0 || code > 0x10FFFF)
+        throw EEncodingError("Invalid character reference &#" + std::to_string(code) + ";");
+    std::u16string units;
+    if (code < 0x10000) {
+        units += static_cast<char16_t>(code);
     } else {
-        out += static_cast<char>(0xF0 | ((c >> 18) & 0x07));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        code -= 0x10000;
+        units += static_cast<char16_t>(0xD800 + (code >> 10));
+        units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
     }
+    out += Utf16ToUtf8(units);
 }
 
 // Reads tags from a byte source through a 4096-byte buffer, up to a size fixed at creation.

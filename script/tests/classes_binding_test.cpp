@@ -98,7 +98,7 @@ end.)"),
 
 TEST_F(ClassesBindingTest, ListIndicesAndObjects) {
     EXPECT_EQ(Run(R"(
-var l: TList; a, b, c: TStringList; sl: TStringList;
+var l: TList; a, b, c: TStringList; sl: TStringList; o: TObject;
 begin
   l := TList.Create;
   a := TStringList.Create; b := TStringList.Create; c := TStringList.Create;
@@ -119,14 +119,23 @@ begin
   WriteLn(TStringList(sl.Objects[0]).Strings[0]);
   a.Free;
   try
+    WriteLn(sl.Objects[0] = nil);
+  except
+    WriteLn(ExceptionMessage);
+  end;
+  try
     sl := TStringList(l[1]);
     WriteLn(sl.Count);
   except
     WriteLn(ExceptionClassName);
   end;
   sl.Free; b.Free; c.Free; l.Free;
+  o := TObject.Create;
+  WriteLn(o.ClassName);
+  o.Free;
 end.)"),
-              "0\n1\n2\n1\n-1\n2\nA\n0\nA\nEInvalidObjectReference\n");
+              "0\n1\n2\n1\n-1\n2\nA\n0\nA\nInvalid object reference\n"
+              "EInvalidObjectReference\nTObject\n");
 }
 
 TEST_F(ClassesBindingTest, MemoryStreamReadWriteSeekAndCopy) {
@@ -305,6 +314,35 @@ begin
   m.Free;
 end.)"),
               "3\nabc\n0\n0\n");
+}
+
+// A write after a position past the end would zero-fill the gap: the script may not name one.
+TEST_F(ClassesBindingTest, ScriptPositionsStayInsideMemoryStreams) {
+    EXPECT_EQ(Run(R"(
+var m: TMemoryStream;
+begin
+  m := TMemoryStream.Create;
+  m.Write('abc', 3);
+  m.Position := 1;
+  try
+    m.Position := 1000000000000;
+  except
+    WriteLn(ExceptionClassName);
+  end;
+  try
+    m.Seek(2000000000, soFromBeginning);
+  except
+    WriteLn(ExceptionClassName);
+  end;
+  WriteLn(IntToStr(m.Position) + '/' + IntToStr(m.Size));
+  m.Position := 3;
+  WriteLn(m.Seek(0, soFromEnd));
+  m.Position := 10;
+  m.Write('z', 1);
+  WriteLn(m.Size);
+  m.Free;
+end.)"),
+              "EStreamError\nEStreamError\n1/3\n3\n11\n");
 }
 
 TEST_F(ClassesBindingTest, XmlItemsFindRootPropAndMoves) {

@@ -47,6 +47,11 @@ TEST(ScriptTools, ConvertLiteral) {
     EXPECT_EQ(ConvertLiteral("2147483647").Kind(), VariantKind::Int32);
     EXPECT_EQ(ConvertLiteral("2147483648").Kind(), VariantKind::Int64);
     EXPECT_EQ(ConvertLiteral("2147483648").AsInt64(), 2147483648LL);
+    // Negative defaults of declarations: small ones stay 32-bit, large ones keep every digit.
+    EXPECT_EQ(ConvertLiteral("-5").Kind(), VariantKind::Int32);
+    EXPECT_EQ(ConvertLiteral("-5").AsInteger(), -5);
+    EXPECT_EQ(ConvertLiteral("-5000000000").AsInt64(), -5000000000LL);
+    EXPECT_EQ(ConvertLiteral("$FFFFFFFFFFFFFFFF").AsInteger(), -1);
     EXPECT_DOUBLE_EQ(ConvertLiteral("1.5").AsDouble(), 1.5);
     EXPECT_TRUE(ConvertLiteral("").IsNull());
     EXPECT_THROW(ConvertLiteral("1.5x"), EConvertError);

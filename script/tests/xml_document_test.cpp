@@ -181,6 +181,12 @@ TEST(TksXMLText, EscapeAndUnescape) {
     EXPECT_EQ(UnescapeXMLText("a&#60"), "a&#60"); // no ";": left as it is
     EXPECT_EQ(UnescapeXMLText("&#"), "&#");
     EXPECT_THROW(UnescapeXMLText("&#6x;"), EConvertError);
+    // References above the basic plane are one character; those that name none are errors, not
+    // bytes that are no UTF-8.
+    EXPECT_EQ(UnescapeXMLText("&#233;&#128512;"), "\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_THROW(UnescapeXMLText("&#55296;"), EEncodingError);
+    EXPECT_THROW(UnescapeXMLText("&#1114112;"), EEncodingError);
+    EXPECT_THROW(UnescapeXMLText("&#-1;"), EEncodingError);
 }
 
 TEST(TksXMLDocument, DeepNestingNeedsNoDeepStack) {
