@@ -248,8 +248,10 @@ void CheckFinite(double value) {
 }
 
 // Round and Trunc answer a 32-bit integer: the low half of the 64-bit value.
-Variant LowInt32(std::int64_t value) {
-    return Variant(static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value))));
+// Round and Trunc keep all 64 bits: a value beyond 32 bits is not cut to its low half.
+Variant WholeNumber(std::int64_t value) {
+    if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int>(value));
+    return Variant(static_cast<long long>(value));
 }
 
 } // namespace
@@ -576,8 +578,8 @@ Variant TksSysFunctions::CallString(const std::string& name, TksMethodHelper& ca
 Variant TksSysFunctions::CallMath(const std::string& name, TksMethodHelper& caller) {
     if (name == "PI") return Variant(3.1415926535897932385);
     const double x = caller.Params(0).AsDouble();
-    if (name == "ROUND") return LowInt32(Round(x));
-    if (name == "TRUNC") return LowInt32(Trunc(x));
+    if (name == "ROUND") return WholeNumber(Round(x));
+    if (name == "TRUNC") return WholeNumber(Trunc(x));
     if (name == "INT") return Variant(std::trunc(x));
     if (name == "FRAC") return Variant(x - std::trunc(x));
     if (name == "ABS") return Variant(std::fabs(x));

@@ -1,8 +1,6 @@
 #pragma once
-// The test binding of ksrun: the basic type names and constants, the exception variables, and a
-// handful of functions (WriteLn, IntToStr, Copy, Length, Pos, UpperCase,
-// RaiseException, Round, Trunc) until
-// the full built-in library exists.
+// The binding ksrun runs scripts with: the built-in library, the class and INI bindings, and a
+// WriteLn that prints each value on a line of its own.
 
 #include <ostream>
 
