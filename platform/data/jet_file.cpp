@@ -312,6 +312,10 @@ std::string ReadJetPassword(const std::string& path) {
     // Jet 4 masks the 40 password bytes once more with the creation date's whole days.
     double created;
     std::memcpy(&created, page + 0x72, sizeof created);
+    // The date comes from the file: a damaged header may hold anything, and converting an
+    // out-of-range double to an integer is undefined.
+    if (!(created > -2147483648.0 && created < 2147483648.0))
+        throw EDatabaseError("Unrecognized database format '" + path + "'.");
     std::int32_t days = static_cast<std::int32_t>(created);
     std::uint8_t mask[4];
     std::memcpy(mask, &days, 4);

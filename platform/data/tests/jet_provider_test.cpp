@@ -328,6 +328,20 @@ TEST_F(JetProviderTest, PasswordInTheHeaderIsChecked) {
     c.SetConnectionString(JetString(path, "geheim7"));
     c.Open();
     EXPECT_EQ(Rows(c, "select count(*) from patient")[0][0], "400");
+
+    // The creation date that masks the password is read from the file: a damaged one (here an
+    // exponent far out of range; the header is a stream cipher, so a flip passes through) is a
+    // format error, not an undefined conversion.
+    std::string damaged = CopyOfExams("damaged-date.mdb");
+    std::string header = TempDir::ReadAll(damaged);
+    header[0x79] = static_cast<char>(header[0x79] ^ 0x3F);
+    TempDir::WriteAll(damaged, header);
+    try {
+        ReadJetPassword(damaged);
+        ADD_FAILURE() << "no exception";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("Unrecognized database format"), std::string::npos);
+    }
 }
 
 TEST_F(JetProviderTest, BadFilesAndStatementsGiveClearErrorsAndWriteNothing) {
