@@ -468,15 +468,9 @@ void TDataSet::EnableControls() {
     }
 }
 
-int TDataSet::AddDataLink(TDataLinkHandler handler) {
-    int id = nextLinkId_++;
-    links_.push_back(Link{id, std::move(handler)});
-    return id;
-}
+int TDataSet::AddDataLink(TDataLinkHandler handler) { return links_.Add(std::move(handler)); }
 
-void TDataSet::RemoveDataLink(int id) {
-    std::erase_if(links_, [id](const Link& l) { return l.Id == id; });
-}
+void TDataSet::RemoveDataLink(int id) { links_.Remove(id); }
 
 void TDataSet::Notify(TDataEvent event) {
     if ((event == TDataEvent::deScrolled || event == TDataEvent::deDataSetChanged) &&
@@ -484,15 +478,5 @@ void TDataSet::Notify(TDataEvent event) {
         changedWhileDisabled_ = true;
         return;
     }
-    std::vector<int> ids;
-    ids.reserve(links_.size());
-    for (const auto& l : links_)
-        ids.push_back(l.Id);
-    for (int id : ids) {
-        auto it =
-            std::find_if(links_.begin(), links_.end(), [id](const Link& l) { return l.Id == id; });
-        if (it == links_.end()) continue;
-        TDataLinkHandler handler = it->Handler; // the link may remove itself while running
-        handler(*this, event);
-    }
+    links_.Notify(*this, event);
 }

@@ -12,6 +12,7 @@
 #include "platform/core/component.h"
 #include "platform/core/string_list.h"
 #include "platform/core/variant.h"
+#include "platform/data/data_links.h"
 #include "platform/data/field.h"
 #include "platform/data/result_set.h"
 
@@ -183,10 +184,5 @@ private:
     std::unique_ptr<TFilterExpression> filterExpr_;
     int disableCount_ = 0;
     bool changedWhileDisabled_ = false;
-    struct Link {
-        int Id;
-        TDataLinkHandler Handler;
-    };
-    std::vector<Link> links_;
-    int nextLinkId_ = 1;
+    TDataLinks<TDataSet&, TDataEvent> links_;
 };

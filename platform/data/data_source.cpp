@@ -37,27 +37,12 @@ void TDataSource::SetDataSet(TDataSet* value) {
 }
 
 int TDataSource::AddDataLink(std::function<void(TDataEvent)> handler) {
-    int id = nextLinkId_++;
-    links_.push_back(Link{id, std::move(handler)});
-    return id;
+    return links_.Add(std::move(handler));
 }
 
-void TDataSource::RemoveDataLink(int id) {
-    std::erase_if(links_, [id](const Link& l) { return l.Id == id; });
-}
+void TDataSource::RemoveDataLink(int id) { links_.Remove(id); }
 
-void TDataSource::Tell(TDataEvent event) {
-    std::vector<int> ids;
-    for (const auto& l : links_)
-        ids.push_back(l.Id);
-    for (int id : ids) {
-        auto it =
-            std::find_if(links_.begin(), links_.end(), [id](const Link& l) { return l.Id == id; });
-        if (it == links_.end()) continue;
-        auto handler = it->Handler;
-        handler(event);
-    }
-}
+void TDataSource::Tell(TDataEvent event) { links_.Notify(event); }
 
 void TDataSource::SetEnabled(bool value) {
     if (value == enabled_) return;

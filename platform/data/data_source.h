@@ -45,11 +45,6 @@ private:
 
     TDataSet* dataSet_ = nullptr;
     int linkId_ = 0;
-    struct Link {
-        int Id;
-        std::function<void(TDataEvent)> Handler;
-    };
-    std::vector<Link> links_;
-    int nextLinkId_ = 1;
+    TDataLinks<TDataEvent> links_;
     bool enabled_ = true;
 };
