@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -72,6 +74,19 @@ protected:
         out.clear();
         if (Compile(text, language)) script.Execute();
         return out;
+    }
+
+    // Runs each program and expects it to raise the exception class named beside it.
+    void ExpectEachRaises(std::initializer_list<std::pair<const char*, const char*>> cases) {
+        for (const auto& [text, expected] : cases) {
+            SCOPED_TRACE(text);
+            try {
+                Run(text);
+                ADD_FAILURE() << "no error";
+            } catch (const Exception& e) {
+                EXPECT_STREQ(e.ClassName(), expected) << e.Message();
+            }
+        }
     }
 
     TksScript script{nullptr};

@@ -165,7 +165,7 @@ end.)"),
 }
 
 TEST_F(IniBindingTest, Errors) {
-    const std::pair<const char*, const char*> cases[] = {
+    ExpectEachRaises({
         {"var ini: TCustomIniFile; begin ini := TCustomIniFile.Create('x.ini') end.",
          "EInvalidOperation"},
         {"var ini: TMemIniFile; begin ini := TMemIniFile.Create(''); try ini.WriteTStrings('S', "
@@ -175,16 +175,7 @@ TEST_F(IniBindingTest, Errors) {
          "TIniFile.Create(Dir + 'none.ini'); "
          "try ini.SaveIniFileToStream(m) finally ini.Free; m.Free end end.",
          "EFOpenError"},
-    };
-    for (const auto& [text, expected] : cases) {
-        SCOPED_TRACE(text);
-        try {
-            Run(text);
-            ADD_FAILURE() << "no error";
-        } catch (const Exception& e) {
-            EXPECT_STREQ(e.ClassName(), expected) << e.Message();
-        }
-    }
+    });
 }
 
 TEST(IniBindingModuleList, RegistersOnce) {
