@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/graphics/raster_canvas.h"
@@ -12,6 +13,23 @@ enum class RecordKind : std::uint8_t { Polyline = 1, Polygon, Shape, Fill, Text,
 
 constexpr std::uint8_t kMagic[4] = {'L', 'M', 'F', '1'};
 constexpr std::uint32_t kMaxCount = 1u << 26;
+// Whatever the file claims, rasterising its frame may not need more memory than this; ToImage
+// holds the canvas and the image it hands back, four bytes a pixel each.
+constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kFrameBytesPerPixel = 8;
+// Coordinates, lengths and font heights are held to this when read and when replayed, so the
+// differences, insets and sums the canvases take of them stay within int.
+constexpr int kMaxCoordinate = 1 << 27;
+
+int clampCoordinate(long long v) {
+    return static_cast<int>(std::clamp<long long>(v, -kMaxCoordinate, kMaxCoordinate));
+}
+
+// Rounds a scaled value as replay always has; at any scale the result stays in range.
+long long roundScaled(double v) {
+    constexpr double limit = 2.0 * kMaxCoordinate;
+    return std::llround(std::clamp(v, -limit, limit));
+}
 
 class Writer {
 public:
@@ -51,10 +69,15 @@ public:
         return v;
     }
     std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
+    int Coord() { return clampCoordinate(I32()); }
+    TPoint Point() {
+        const int x = Coord();
+        return {x, Coord()};
+    }
     TRect Rect()
     {
         TRect r;
-        r.Left = I32(), r.Top = I32(), r.Right = I32(), r.Bottom = I32();
+        r.Left = Coord(), r.Top = Coord(), r.Right = Coord(), r.Bottom = Coord();
         return r;
     }
     // A count of items each at least itemSize bytes long must fit what remains.
@@ -91,29 +114,33 @@ void writeState(Writer& w, const TCanvasState& s)
     w.U8(s.BackgroundMode);
 }
 
-template <typename E>
-E checkedEnum(Reader& r, int last)
-{
+template <typename E> E checkedEnum(Reader& r, int last, int first = 0) {
     const std::uint8_t v = r.U8();
-    if (v > last) throw EInvalidGraphic("Metafile is not valid: bad value at offset " + std::to_string(r.Pos() - 1));
+    if (v < first || v > last)
+        throw EInvalidGraphic("Metafile is not valid: bad value at offset " +
+                              std::to_string(r.Pos() - 1));
     return static_cast<E>(v);
 }
 
 TCanvasState readState(Reader& r)
 {
     TCanvasState s;
-    s.Pen.Color = r.I32(), s.Pen.Width = r.I32();
+    s.Pen.Color = r.I32(), s.Pen.Width = std::max(0, r.Coord());
     s.Pen.Style = checkedEnum<TPenStyle>(r, psAlternate);
     s.Pen.Mode = checkedEnum<TPenMode>(r, pmNotXor);
     s.Pen.EndCap = checkedEnum<TPenEndCap>(r, pecFlat);
     s.Pen.JoinStyle = checkedEnum<TPenJoinStyle>(r, pjsMiter);
     const std::uint32_t dashes = r.Count(4);
-    for (std::uint32_t i = 0; i < dashes; ++i) s.Pen.Dashes.push_back(r.I32());
+    for (std::uint32_t i = 0; i < dashes; ++i)
+        s.Pen.Dashes.push_back(std::max(0, r.Coord()));
     s.Brush.Color = r.I32();
     s.Brush.Style = checkedEnum<TBrushStyle>(r, bsDiagCross);
-    s.Font.Name = r.Str(), s.Font.Height = r.I32();
+    s.Font.Name = r.Str(), s.Font.Height = r.Coord();
     s.Font.Style = TFontStyles::FromBits(r.U8());
     s.Font.Charset = r.U8(), s.Font.Color = r.I32(), s.Font.Orientation = r.I32();
+    // Only the angle matters: an absurd number of turns is dropped so drawing may negate it.
+    if (s.Font.Orientation < -kMaxCoordinate || s.Font.Orientation > kMaxCoordinate)
+        s.Font.Orientation %= 3600;
     s.BackgroundMode = checkedEnum<TBackgroundMode>(r, bmOpaque);
     return s;
 }
@@ -175,18 +202,20 @@ void TRecording::Play(TCanvas& target, const TRect& dest) const
     const double sx = static_cast<double>(dest.Width()) / width_;
     const double sy = static_cast<double>(dest.Height()) / height_;
     const bool identity = sx == 1.0 && sy == 1.0;
-    auto X = [&](int v) { return dest.Left + static_cast<int>(std::lround(v * sx)); };
-    auto Y = [&](int v) { return dest.Top + static_cast<int>(std::lround(v * sy)); };
+    auto X = [&](int v) { return clampCoordinate(dest.Left + roundScaled(v * sx)); };
+    auto Y = [&](int v) { return clampCoordinate(dest.Top + roundScaled(v * sy)); };
+    auto length = [](double v) { return clampCoordinate(roundScaled(v)); };
     auto P = [&](TPoint p) { return TPoint{X(p.X), Y(p.Y)}; };
     auto R = [&](const TRect& r) { return TRect{X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)}; };
     const double penScale = (sx + sy) / 2;
     auto scaled = [&](const TCanvasState& s) {
         if (identity) return s;
         TCanvasState t = s;
-        if (t.Pen.Width > 1) t.Pen.Width = std::max(1, static_cast<int>(std::lround(t.Pen.Width * penScale)));
-        for (int& d : t.Pen.Dashes) d = std::max(1, static_cast<int>(std::lround(d * penScale)));
-        t.Font.Height = t.Font.Height < 0 ? -std::max(1, static_cast<int>(std::lround(-t.Font.Height * sy)))
-                                          : static_cast<int>(std::lround(t.Font.Height * sy));
+        if (t.Pen.Width > 1) t.Pen.Width = std::max(1, length(t.Pen.Width * penScale));
+        for (int& d : t.Pen.Dashes)
+            d = std::max(1, length(d * penScale));
+        const double height = t.Font.Height;
+        t.Font.Height = height < 0 ? -std::max(1, length(-height * sy)) : length(height * sy);
         return t;
     };
 
@@ -212,7 +241,7 @@ void TRecording::Play(TCanvas& target, const TRect& dest) const
         case RecordKind::Shape: {
             TPoint p3 = rec.points.at(0), p4 = rec.points.at(1);
             if (rec.shape == TShapeKind::RoundRect)
-                p3 = {static_cast<int>(std::lround(p3.X * sx)), static_cast<int>(std::lround(p3.Y * sy))};
+                p3 = {length(p3.X * sx), length(p3.Y * sy)};
             else
                 p3 = P(p3), p4 = P(p4);
             target.DrawShape(state, rec.shape, R(rec.rect), p3, p4);
@@ -226,7 +255,7 @@ void TRecording::Play(TCanvas& target, const TRect& dest) const
             int prev = 0;
             for (std::size_t i = 0; i < adv.size(); ++i) {
                 cum += rec.advances[i];
-                const int pos = static_cast<int>(std::lround(cum * sx));
+                const int pos = length(cum * sx);
                 adv[i] = pos - prev;
                 prev = pos;
             }
@@ -330,6 +359,11 @@ TRecording TRecording::Deserialize(std::span<const std::uint8_t> data)
     TRecording rec;
     rec.width_ = r.I32(), rec.height_ = r.I32(), rec.dpiX_ = r.I32(), rec.dpiY_ = r.I32();
     if (rec.width_ < 0 || rec.height_ < 0) throw EInvalidGraphic("Metafile is not valid: negative frame");
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(rec.width_) * static_cast<std::uint64_t>(rec.height_);
+    if (pixels * kFrameBytesPerPixel > kMaxFrameBytes)
+        throw EInvalidGraphic("Metafile is not valid: frame of " + std::to_string(rec.width_) +
+                              " x " + std::to_string(rec.height_) + " is too large");
     const std::uint32_t states = r.Count(20);
     for (std::uint32_t i = 0; i < states; ++i) rec.d_->states.push_back(readState(r));
     auto stateIndex = [&] {
@@ -340,44 +374,50 @@ TRecording TRecording::Deserialize(std::span<const std::uint8_t> data)
     const std::uint32_t count = r.Count(1);
     for (std::uint32_t i = 0; i < count; ++i) {
         Record x;
-        x.kind = checkedEnum<RecordKind>(r, static_cast<int>(RecordKind::Clip));
+        x.kind = checkedEnum<RecordKind>(r, static_cast<int>(RecordKind::Clip),
+                                         static_cast<int>(RecordKind::Polyline));
         switch (x.kind) {
         case RecordKind::Polyline:
         case RecordKind::Polygon: {
             x.state = stateIndex();
             const std::uint32_t n = r.Count(8);
-            for (std::uint32_t k = 0; k < n; ++k) {
-                const int px = r.I32();
-                x.points.push_back({px, r.I32()});
-            }
+            for (std::uint32_t k = 0; k < n; ++k)
+                x.points.push_back(r.Point());
             break;
         }
         case RecordKind::Shape: {
             x.state = stateIndex();
             x.shape = checkedEnum<TShapeKind>(r, static_cast<int>(TShapeKind::Chord));
             x.rect = r.Rect();
-            for (int k = 0; k < 2; ++k) {
-                const int px = r.I32();
-                x.points.push_back({px, r.I32()});
-            }
+            for (int k = 0; k < 2; ++k)
+                x.points.push_back(r.Point());
             break;
         }
         case RecordKind::Fill: x.state = stateIndex(), x.rect = r.Rect(); break;
         case RecordKind::Text: {
             x.state = stateIndex();
-            x.x = r.I32(), x.y = r.I32(), x.options = r.U32(), x.hasRect = r.U8() != 0, x.rect = r.Rect();
+            x.x = r.Coord(), x.y = r.Coord(), x.options = r.U32();
+            x.hasRect = r.U8() != 0, x.rect = r.Rect();
             const std::uint32_t n = r.Count(6);
             for (std::uint32_t k = 0; k < n; ++k) {
                 const std::uint8_t lo = r.U8();
                 x.text.push_back(static_cast<char16_t>(lo | r.U8() << 8));
             }
-            for (std::uint32_t k = 0; k < n; ++k) x.advances.push_back(r.I32());
+            // The canvases sum the advances, so every cell's position is held in range.
+            long long at = 0;
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const long long advance =
+                    std::clamp<long long>(r.I32(), -kMaxCoordinate - at, kMaxCoordinate - at);
+                at += advance;
+                x.advances.push_back(static_cast<int>(advance));
+            }
             break;
         }
         case RecordKind::Image: {
             x.rect = r.Rect();
             const int w = r.I32(), h = r.I32();
-            if (w <= 0 || h <= 0 || static_cast<long long>(w) * h * 4 > static_cast<long long>(data.size()))
+            if (w <= 0 || h <= 0 ||
+                static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) * 4 > data.size())
                 throw EInvalidGraphic("Metafile is not valid: image of " + std::to_string(w) + " x " + std::to_string(h));
             auto image = std::make_shared<TRasterImage>(w, h);
             image->HasAlpha = r.U8() != 0;
