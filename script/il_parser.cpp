@@ -14,6 +14,9 @@ namespace {
 // Rule invocations nested deeper than this end the parse with an error instead of exhausting
 // the stack (about 400 levels of parentheses).
 constexpr int kMaxDepth = 4000;
+// What one unit level adds to the nesting besides its rule invocations: its parser, its run and
+// the frames that lead to them weigh about as much on the stack as four rule invocations.
+constexpr int kUnitDepth = 4;
 
 struct TooDeep {};
 
@@ -47,7 +50,7 @@ struct TksILParser::Run {
     bool errorTerm = false;
     int depth = 0;
 
-    Run(TksILParser& p) : parser(p), lexer(*p.lexer_), grammar(*p.grammar_) {}
+    Run(TksILParser& p) : parser(p), lexer(*p.lexer_), grammar(*p.grammar_), depth(p.nesting_) {}
 
     void ClearError() {
         recorded = false;
@@ -168,11 +171,21 @@ struct TksILParser::Run {
             TksILParser child(script);
             child.SetUnitName(unit);
             child.LoadGrammar(parser.languageName_);
-            child.usesList_ = parser.usesList_;
-            if (child.SourceToIL(std::string_view(text))) {
-                parser.usesList_ = child.usesList_;
-                uses->Add()->Assign(child.ILDocument().Root());
-            } else {
+            child.nesting_ = depth + kUnitDepth;
+            // The list is lent, not copied, and the unit's IL is built in place: copying either
+            // at every level of a unit chain would cost time and memory quadratic in its length.
+            struct Lend {
+                std::vector<std::string>& owner;
+                std::vector<std::string>& borrower;
+                Lend(std::vector<std::string>& o, std::vector<std::string>& b)
+                    : owner(o), borrower(b) {
+                    borrower = std::move(owner);
+                }
+                ~Lend() { owner = std::move(borrower); }
+            } lend(parser.usesList_, child.usesList_);
+            TksXMLItem* program = uses->Add();
+            if (!child.Parse(text, *program)) {
+                delete program;
                 recorded = !script.ErrorText.empty();
                 errorText = script.ErrorText;
                 errorPosition = script.ErrorPosition;
@@ -442,6 +455,10 @@ bool TksILParser::SourceToIL(const TStrings& lines) {
 }
 
 bool TksILParser::SourceToIL(std::string_view text) {
+    return Parse(text, *il_.Root());
+}
+
+bool TksILParser::Parse(std::string_view text, TksXMLItem& root) {
     if (!grammar_) LoadGrammar("PascalScript");
     lexer_->SetText(text);
     int start = 1;
@@ -491,12 +508,12 @@ bool TksILParser::SourceToIL(std::string_view text) {
         run.errorPosition = run.PositionAt(start);
     }
     if (matched && !run.recorded) {
-        run.BuildIL(il_.Root());
+        run.BuildIL(&root);
         script_.ErrorText.clear();
         script_.ErrorPosition.clear();
         return true;
     }
-    il_.Root()->Clear();
+    root.Clear();
     script_.ErrorText = run.errorText;
     script_.ErrorPosition = run.errorPosition;
     return false;

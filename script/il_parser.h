@@ -62,6 +62,9 @@ public:
 private:
     struct Run;
 
+    // Parses into root, which a unit's parser fills inside its includer's tree.
+    bool Parse(std::string_view text, TksXMLItem& root);
+
     TksCompileContext& script_;
     TksXMLDocument il_;
     std::unique_ptr<TksParser> lexer_;
@@ -70,4 +73,6 @@ private:
     std::string unitName_;
     std::vector<std::string> usesList_;
     bool declarationsRequired_ = true;
+    // Rule nesting of the units that include this one: a unit chain is one nesting for the limit.
+    int nesting_ = 0;
 };

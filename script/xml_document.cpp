@@ -224,8 +224,7 @@ void WriteDocument(const TksXMLItem* root, bool indent,
 std::string EscapeXMLText(std::string_view value) {
     std::string out;
     out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        char c = value[i];
+    for (char c : value) {
         switch (c) {
         case '\n':
             out += "&#10;";
@@ -243,12 +242,9 @@ std::string EscapeXMLText(std::string_view value) {
             out += "&#62;";
             break;
         case '&':
-            if (value.substr(i, 6) == "&quot;") {
-                out += "&#34;";
-                i += 5;
-            } else {
-                out += c;
-            }
+            // Every ampersand is escaped, so that decoding undoes exactly what was encoded and
+            // a value that looks like a reference (a script literal "&#65;") stays as it is.
+            out += "&#38;";
             break;
         default:
             out += c;

@@ -13,7 +13,8 @@
 
 class TStream;
 
-// Attribute value to its escaped form and back.
+// Attribute value to its escaped form and back; unescaping an escaped value gives the value
+// again, byte for byte, whatever it holds.
 std::string EscapeXMLText(std::string_view value);
 std::string UnescapeXMLText(std::string_view text);
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "platform/core/exception.h"
 #include "platform/core/string_list.h"
@@ -17,9 +18,11 @@ struct Compiler {
     TksCompileContext script;
     TksILParser parser{script};
     std::map<std::string, std::string> units;
+    std::map<std::string, int> requests; // how often each unit was asked for
 
     explicit Compiler(const char* language) {
         script.OnGetUnit = [this](const std::string& name, std::string& text) {
+            ++requests[name];
             auto it = units.find(name);
             if (it != units.end()) text = it->second;
         };
@@ -213,6 +216,81 @@ TEST(TksILParser, UnitsAreEmbeddedOnce) {
                           "<compoundstmt pos=\"1:28\"/><types/></program></uses>"
                           "<uses unit=\"empty\"/><compoundstmt pos=\"1:25\"/><types/></program>");
     EXPECT_EQ(c.parser.UsesList().size(), 3u);
+}
+
+// A chain of units, each using the next, nests as one program does: past the limit it is the
+// error deep parentheses give, not a stack overflow, and no unit is read twice.
+TEST(TksILParser, UnitChainsNestAsOneProgram) {
+    struct Case {
+        const char* language;
+        std::string (*uses)(const std::string& unit);
+        const char* unitBody;
+        const char* mainBody;
+    };
+    const Case cases[] = {
+        {"PascalScript", [](const std::string& u) { return "uses '" + u + "'; "; },
+         "var v: Integer; begin end.", "begin end."},
+        {"C++Script", [](const std::string& u) { return "#include \"" + u + "\"\r\n"; },
+         "int v;\r\n{ }", "{ }"},
+        {"JScript", [](const std::string& u) { return "import \"" + u + "\";\r\n"; }, "var v = 1;",
+         "v = 2;"},
+        {"BasicScript", [](const std::string& u) { return "imports \"" + u + "\"\r\n"; },
+         "v = 1\r\n", "v = 2\r\n"},
+    };
+    for (const Case& k : cases) {
+        for (int length : {100, 1500}) {
+            SCOPED_TRACE(std::string(k.language) + ", " + std::to_string(length) + " units");
+            Compiler c(k.language);
+            for (int i = 1; i <= length; ++i)
+                c.units["u" + std::to_string(i)] =
+                    (i < length ? k.uses("u" + std::to_string(i + 1)) : "") + k.unitBody;
+            const bool ok = c.Compile(k.uses("u1") + k.mainBody);
+            for (const auto& [unit, count] : c.requests)
+                EXPECT_EQ(count, 1) << unit;
+            if (length == 100) {
+                ASSERT_TRUE(ok) << c.Error() << " in " << c.script.ErrorUnitName;
+                EXPECT_EQ(c.requests.size(), 100u);
+                // Each unit sits inside the one that uses it.
+                const std::string il = c.IL();
+                const std::size_t firstClose = il.find("</uses>");
+                std::size_t opened = 0;
+                for (auto p = il.find("<uses "); p < firstClose; p = il.find("<uses ", p + 1))
+                    ++opened;
+                EXPECT_EQ(opened, 100u);
+            } else {
+                EXPECT_FALSE(ok);
+                EXPECT_EQ(c.script.ErrorText, "Program nested too deeply");
+                EXPECT_EQ(c.script.ErrorUnitName, "u" + std::to_string(c.requests.size()));
+                EXPECT_LT(c.requests.size(), 1000u); // the deeper units are never read
+                EXPECT_EQ(c.parser.ILDocument().Root()->Count(), 0);
+            }
+        }
+    }
+}
+
+// Text that looks like a character reference of the IL document stays as written: in string
+// literals, report expressions and unit names.
+TEST(TksILParser, LiteralTextIsKeptAsWritten) {
+    Compiler c("PascalScript");
+    const std::string unit = "u&#65;&amp;&#x41;";
+    c.units[unit] = "begin end.";
+    ASSERT_TRUE(c.Compile("uses '" + unit +
+                          "'; begin x := 'a&amp;b &quot; &#65;&#x41;&#1114112;&#-1;&#'; "
+                          "y := <c&#60;&quot;> end."))
+        << c.Error();
+    std::vector<std::string> strings;
+    std::vector<const TksXMLItem*> pending{c.parser.ILDocument().Root()};
+    while (!pending.empty()) {
+        const TksXMLItem* item = pending.back();
+        pending.pop_back();
+        if (item->Name() == "string") strings.push_back(item->Prop("text"));
+        for (int i = item->Count() - 1; i >= 0; --i)
+            pending.push_back(item->Items(i));
+    }
+    EXPECT_EQ(strings, (std::vector<std::string>{"'a&amp;b &quot; &#65;&#x41;&#1114112;&#-1;&#'",
+                                                 "'c&#60;&quot;'"}));
+    EXPECT_EQ(c.parser.ILDocument().Root()->Items(0)->Prop("unit"), unit);
+    EXPECT_EQ(c.requests[unit], 1);
 }
 
 TEST(TksILParser, UnitErrorsNameTheUnit) {

@@ -318,6 +318,23 @@ TEST_F(ScriptTest, EvaluateInEveryLanguage) {
     }
 }
 
+// A literal's text reaches the program as written, however much of it looks like a character
+// reference of the intermediate document.
+TEST_F(ScriptTest, LiteralsKeepTextThatLooksLikeCharacterReferences) {
+    const char* texts[] = {"a&amp;b &quot; &#65;", "&#x41;",   "&#1114112;", "&#55296;",
+                           "&#-1;&#6x;&#;&#",      "&#38;lt;", "&#$41;",     "&&;#;x41;"};
+    const std::pair<const char*, std::string (*)(const std::string&)> programs[] = {
+        {"PascalScript", [](const std::string& t) { return "begin WriteLn('" + t + "') end."; }},
+        {"C++Script", [](const std::string& t) { return "{ WriteLn(\"" + t + "\"); }"; }},
+        {"JScript", [](const std::string& t) { return "WriteLn(\"" + t + "\");"; }},
+        {"BasicScript", [](const std::string& t) { return "WriteLn(\"" + t + "\")"; }}};
+    for (const auto& [language, program] : programs)
+        for (const char* text : texts) {
+            script.Clear();
+            EXPECT_EQ(Run(language, program(text)), std::string(text) + "\n") << language;
+        }
+}
+
 TEST_F(ScriptTest, ClearOwnedItemsRemovesOnlyThatOwnersItems) {
     int tagA = 0, tagB = 0;
     script.OwnerTag = &tagA;
