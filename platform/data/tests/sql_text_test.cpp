@@ -77,10 +77,10 @@ TEST(JetDialect, TranslatesLiteralsPatternsAndOperators) {
         {"yyyy-m-d",
          "select name & ' ' & sex, Left(name, 1), RIGHT (name,2) from [my table] where lock = True "
          "or x = false",
-         "select name || ' ' || sex, jet_left(name, 1), jet_right (name,2) from [my table] where "
-         "lock = 1 or x = 0"},
+         "select name || ' ' || sex AS [Expr1000], jet_left(name, 1) AS [Expr1001], jet_right "
+         "(name,2) AS [Expr1002] from [my table] where lock = 1 or x = 0"},
         {"yyyy-m-d", "select 'it''s', \"say \"\"hi\"\"\" from t",
-         "select 'it''s', 'say \"hi\"' from t"},
+         "select 'it''s' AS [Expr1000], 'say \"hi\"' AS [Expr1001] from t"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.jet);
@@ -95,6 +95,80 @@ TEST(JetDialect, TranslatesLiteralsPatternsAndOperators) {
          {"d = #2010-13-01#", "d = #yesterday#", "d = #2010-9-1", "d = #25:00#"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(TranslateJetSQL(bad), EDatabaseError);
+    }
+}
+
+TEST(JetDialect, RewritesTopDistinctRowAndNamesExpressionColumns) {
+    struct Case {
+        const char* jet;
+        const char* sqlite;
+    } cases[] = {
+        // Jet names unnamed expression columns Expr1000, Expr1001, ... in order; columns, stars
+        // and aliased items keep their names.
+        {"select name, [sex], p.age, p.*, *, name as n, count(*), 1, Trim(name), name & sex as "
+         "ns, null from p",
+         "select name, [sex], p.age, p.*, *, name as n, count(*) AS [Expr1000], 1 AS [Expr1001], "
+         "Trim(name) AS [Expr1002], name || sex as ns, null AS [Expr1003] from p"},
+        // Inner queries are rewritten too; words inside strings, names and comments are not.
+        {"select x from (select count(*) from t) where x in (select top 1 y from u)",
+         "select x from (select count(*) AS [Expr1000] from t) where x in (select y from u LIMIT "
+         "1)"},
+        {"select 'top 3', [select] from t -- select top 1\n",
+         "select 'top 3' AS [Expr1000], [select] from t -- select top 1\n"},
+        {"select top 3 name from patient", "select name from patient LIMIT 3"},
+        {"select top 10 percent name from patient where csid > 5",
+         "select name from patient where csid > 5 LIMIT (SELECT (count(*) * 10 + 99) / 100 FROM "
+         "(SELECT name from patient where csid > 5))"},
+        // With an ORDER BY the rows tying with the last one stay; a parameter the limit repeats
+        // binds the same value.
+        {"select top 2 name, money from patient where csid > ? order by money desc, name",
+         "select name, money from patient where csid > ?1 order by money desc, name LIMIT (SELECT "
+         "count(*) FROM (SELECT rank() OVER (ORDER BY jet_k1 desc, jet_k2) AS jet_rank FROM "
+         "(SELECT name, money, money AS jet_k1, name AS jet_k2 from patient where csid > ?1)) "
+         "WHERE jet_rank <= 2)"},
+        {"select distinct top 5 percent sex from patient order by sex;",
+         "select distinct sex from patient order by sex LIMIT (SELECT count(*) FROM (SELECT "
+         "rank() OVER (ORDER BY jet_k1) AS jet_rank, count(*) OVER () AS jet_rows FROM (SELECT "
+         "DISTINCT sex, sex AS jet_k1 from patient)) WHERE jet_rank <= (jet_rows * 5 + 99) / "
+         "100);"},
+        {"select distinctrow name from patient", "select name from patient"},
+        {"select distinctrow a.name, b.* from a inner join b on a.id = b.aid",
+         "select a.name, b.* from a inner join b on a.id = b.aid"},
+        {"select distinctrow a.name from a inner join b on a.id = b.aid where b.x = 1 order by "
+         "a.name",
+         "select a.name from a inner join b on a.id = b.aid where b.x = 1 GROUP BY [a].rowid "
+         "order by a.name"},
+        {"select distinctrow [x].name, Left(y.z, 2) from (a as x inner join b y on x.id = y.aid) "
+         "inner join c on c.id = Mid(y.q, 1, 2)",
+         "select [x].name, jet_left(y.z, 2) AS [Expr1000] from (a as x inner join b y on x.id = "
+         "y.aid) inner join c on c.id = Mid(y.q, 1, 2) GROUP BY [x].rowid, [y].rowid"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.jet);
+        EXPECT_EQ(TranslateJetSQL(c.jet), c.sqlite);
+    }
+    struct Bad {
+        const char* jet;
+        const char* message;
+    } bad[] = {
+        {"select top 0 x from t", "at least 1 row"},
+        {"select top 101 percent x from t", "more than 100 percent"},
+        {"select top 2.5 x from t", "whole number of rows, not '2.5'"},
+        {"select top 1 x from a union select x from b", "UNION"},
+        {"select top 1 x from t limit 3", "both TOP and LIMIT"},
+        {"select distinctrow name from a, b", "named with its table ('name')"},
+        {"select distinctrow a.name, count(*) from a, b", "totals"},
+        {"select distinctrow a.name from a, b group by a.name", "totals"},
+        {"select distinctrow q.x from a, (select 1 as x) as q", "subquery"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.jet);
+        try {
+            TranslateJetSQL(b.jet);
+            ADD_FAILURE() << "translated";
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find(b.message), std::string::npos) << e.what();
+        }
     }
 }
 
