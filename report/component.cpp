@@ -69,7 +69,8 @@ TpgwComponent* findIn(const std::vector<TpgwComponent*>& objects, std::string_vi
 
 const TTypeInfo& TpgwRestrictionsType() {
     static const TTypeInfo& element = DefineEnumType(
-        "TpgwRestriction", {"rfDontModify", "rfDontSize", "rfDontMove", "rfDontDelete"});
+        "TpgwRestriction",
+        {"rfDontModify", "rfDontSize", "rfDontMove", "rfDontDelete", "rfDontEdit"});
     static const TTypeInfo& set = DefineSetType("TpgwRestrictions", element);
     return set;
 }

@@ -26,7 +26,13 @@ class TpgwDataSet;
 class TpgwXMLSerializer;
 
 // Design-time restrictions, as a set of TpgwRestriction (bit 1 << ordinal).
-enum TpgwRestriction : std::uint8_t { rfDontModify, rfDontSize, rfDontMove, rfDontDelete };
+enum TpgwRestriction : std::uint8_t {
+    rfDontModify,
+    rfDontSize,
+    rfDontMove,
+    rfDontDelete,
+    rfDontEdit
+};
 using TpgwRestrictions = std::uint8_t;
 const TTypeInfo& TpgwRestrictionsType();
 
@@ -301,6 +307,11 @@ public:
     virtual void CallScriptEventWithParams(const std::string& /*procedure*/,
                                            std::vector<Variant>& /*params*/,
                                            bool /*runWhenNotRunning*/) {}
+    // The value of an expression in the report's script (the expressions of bracketed texts).
+    // Without a script there is nothing to evaluate: Null.
+    virtual Variant Calc(const std::string& /*expression*/) { return Variant::Null(); }
+    // Makes view the object that expressions evaluated during its output refer to as "self".
+    virtual void SetSelfValue(TpgwComponent* /*view*/) {}
     // Whether a run rebuilds dialog forms from the template afterwards (engine option).
     virtual bool DestroyForms() const { return true; }
     // Shows text in the progress line (dialog-control hints).

@@ -9,10 +9,13 @@
 #include "platform/ui/form.h"
 #include "report/component.h"
 #include "report/data_set.h"
+#include "report/line_view.h"
+#include "report/page.h"
 #include "report/report.h"
 #include "report/resources.h"
 #include "report/styles.h"
 #include "report/variables.h"
+#include "report/view.h"
 
 namespace {
 
@@ -115,6 +118,9 @@ void ObjectModelStartup() {
     // The classes of the object model that templates name. Each object class joins this list
     // in the file that brings it.
     RegisterClasses<TpgwReport, TpgwStyleItem>();
+    RegisterViewClasses();
+    RegisterLineAndPictureClasses();
+    RegisterBandAndPageClasses();
     GetResources().UpdateScriptMessages();
 }
 

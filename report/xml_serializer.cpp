@@ -461,8 +461,12 @@ void TpgwXMLSerializer::applyAttribute(std::string_view name, std::string_view v
         readerStream_.SetPosition(0);
         try {
             reader_.ReadPropertiesToEnd(*persistent);
-        } catch (const std::exception&) {
-            // Damaged defined data ends the attribute; the template goes on.
+        } catch (const Exception& e) {
+            // Damaged defined data (a corrupt picture) ends the attribute; the template goes on
+            // and the error is listed.
+            errors_.Add(e.Message());
+        } catch (const std::exception& e) {
+            errors_.Add(e.what());
         }
         if (!outer.empty()) {
             readerStream_.SetSize(0);

@@ -6,8 +6,10 @@
 #include "platform/core/safe_file.h"
 #include "platform/core/text.h"
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/icon.h"
 #include "platform/graphics/jpeg_image.h"
 #include "platform/graphics/metafile.h"
+#include "platform/graphics/windows_metafile.h"
 
 TGraphic::~TGraphic() = default;
 
@@ -93,6 +95,14 @@ Registry& registry()
                                 [] { return std::make_unique<TJPEGImage>(); }, nullptr});
         reg->formats.push_back({"TMetafile", "lmf", "Lumetra Metafile", [] { return std::make_unique<TMetafile>(); },
                                 [](std::span<const std::uint8_t> d) { return TRecording::IsRecording(d); }});
+        reg->formats.push_back({"TWindowsMetafile", "wmf", "Windows Metafile",
+                                [] { return std::make_unique<TWindowsMetafile>(); },
+                                [](std::span<const std::uint8_t> d) { return TWindowsMetafile::IsPlaceableWmf(d); }});
+        reg->formats.push_back({"TWindowsMetafile", "emf", "Enhanced Metafile",
+                                [] { return std::make_unique<TWindowsMetafile>(); },
+                                [](std::span<const std::uint8_t> d) { return TWindowsMetafile::IsEmf(d); }});
+        reg->formats.push_back({"TIcon", "ico", "Icon", [] { return std::make_unique<TIcon>(); },
+                                [](std::span<const std::uint8_t> d) { return TIcon::IsIcon(d); }});
         return reg;
     }();
     return *r;

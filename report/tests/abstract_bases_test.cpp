@@ -51,7 +51,7 @@ class TwoPages : public TpgwExportSource {
 public:
     TwoPages() {
         for (int p = 0; p < 2; ++p) {
-            auto* page = new TRcPage(&report);
+            auto* page = new TpgwReportPage(&report);
             page->SetName("Page" + std::to_string(p + 1));
             for (int o = 0; o < 2; ++o) {
                 auto* memo = new TRcMemo(page);

@@ -10,6 +10,7 @@
 #include "report/abstract_bases.h"
 #include "report/registries.h"
 #include "report/report.h"
+#include "report/band.h"
 #include "report/tests/rc_doubles.h"
 #include "report/variables.h"
 
@@ -56,7 +57,7 @@ TEST(ModuleStartup, RunsEveryModuleOnceInStageOrder) {
     entry(TpgwModuleStage::ObjectClasses, "t.crossview",
           [] { GetRegisteredObjects().RegisterObject(TRcMemo::StaticClass()); });
     entry(TpgwModuleStage::DesignerEditors, "t.editors", [] {
-        GetRegisteredObjects().RegisterObject(TRcBand::StaticClass());
+        GetRegisteredObjects().RegisterObject(TpgwMasterData::StaticClass());
         GetPropertyEditors().Register(nullptr, &TRcMemo::StaticClass(), "Style",
                                       &TStartupEditor::StaticClass());
     });

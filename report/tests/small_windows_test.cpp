@@ -70,7 +70,7 @@ TEST(Windows, TextsComeFromTheResourcesByNumber) {
 
 TEST(Windows, DialogFormKnowsAThreadSafeCreationAndRefusesClosing) {
     RegisterReportDoubles();
-    TRcPage page(nullptr);
+    TpgwReportPage page(nullptr);
     page.SetTag(318);
     TpgwDialogForm safe(&page);
     EXPECT_TRUE(safe.ThreadSafeCreation());

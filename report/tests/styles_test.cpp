@@ -50,7 +50,7 @@ TEST_F(Styles, DuplicateNameIsRefusedAndTheOldNameStays) {
 
 TEST_F(Styles, ApplyRefreshesMemosAndDropsUnknownStyles) {
     TpgwReport report(nullptr);
-    auto* page = new TRcPage(&report);
+    auto* page = new TpgwReportPage(&report);
     auto* kept = new TRcMemo(page);
     auto* lost = new TRcMemo(page);
     TpgwStyles set;
@@ -64,7 +64,7 @@ TEST_F(Styles, ApplyRefreshesMemosAndDropsUnknownStyles) {
     kept->SetStyle("Title");
     report.SetStyles(&set);
     EXPECT_EQ(kept->Style(), "Title");
-    EXPECT_EQ(kept->color, 0x0000FF);
+    EXPECT_EQ(kept->Color(), 0x0000FF);
     EXPECT_EQ(lost->Style(), "");
     report.SetStyles(nullptr);
     EXPECT_EQ(report.Styles()->Count(), 0);
@@ -77,7 +77,7 @@ TEST_F(Styles, SetSurvivesItsXmlForm) {
     item->SetName("Header");
     item->SetColor(0x123456);
     item->Font()->SetName("Courier New");
-    static_cast<TRcFrame*>(item->Frame())->typ = 5;
+    static_cast<TpgwFrame*>(item->Frame())->SetTyp(5);
     TStringStream out;
     set.SaveToStream(out);
     EXPECT_EQ(out.DataString().find("<style Name=\"Clinic\">"), 40u) << out.DataString();
@@ -90,7 +90,7 @@ TEST_F(Styles, SetSurvivesItsXmlForm) {
     EXPECT_EQ(back.Items(0)->Name(), "Header");
     EXPECT_EQ(back.Items(0)->Color(), 0x123456);
     EXPECT_EQ(back.Items(0)->Font()->Name(), "Courier New");
-    EXPECT_EQ(static_cast<TRcFrame*>(back.Items(0)->Frame())->typ, 5);
+    EXPECT_EQ(static_cast<TpgwFrame*>(back.Items(0)->Frame())->Typ(), 5);
 }
 
 TEST_F(Styles, SheetReadsItsRootWhateverTheLetterCase) {

@@ -1,0 +1,89 @@
+// Windows metafiles without a player: sizes from the headers, the bytes kept exactly, the
+// crossed placeholder, and damaged headers.
+
+#include <gtest/gtest.h>
+
+#include "graphic_samples.h"
+#include "platform/graphics/picture.h"
+#include "platform/graphics/raster_canvas.h"
+#include "platform/graphics/windows_metafile.h"
+
+TEST(WindowsMetafile, SizeFromTheHeaderAndBytesSavedUnchanged) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        bool enhanced;
+        int width, height;
+    };
+    const Case cases[] = {
+        // 1000 x 500 units at 1000 per inch; 1440 per inch gives 2 inches by one.
+        {"wmf", samples::PlaceableWmf(0, 0, 1000, 500, 1000), false, 96, 48},
+        {"wmf twips", samples::PlaceableWmf(-1440, 0, 1440, 1440, 1440), false, 192, 96},
+        // An inch and half an inch in hundredths of a millimetre.
+        {"emf", samples::Emf(2540, 1270), true, 96, 48},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Bytes after the declared length are not part of the metafile.
+        auto withTail = c.file;
+        withTail.insert(withTail.end(), {1, 2, 3});
+        TPicture picture;
+        picture.LoadFromBytes(withTail);
+        auto* meta = dynamic_cast<TWindowsMetafile*>(picture.Graphic());
+        ASSERT_NE(meta, nullptr);
+        EXPECT_EQ(meta->Enhanced(), c.enhanced);
+        EXPECT_EQ(meta->Width(), c.width);
+        EXPECT_EQ(meta->Height(), c.height);
+        EXPECT_EQ(meta->SaveToBytes(), c.file);
+        EXPECT_EQ(meta->Clone()->SaveToBytes(), c.file);
+    }
+    EXPECT_STREQ(CreateGraphicForExtension("wmf")->ClassName(), "TWindowsMetafile");
+    EXPECT_STREQ(CreateGraphicForExtension("emf")->ClassName(), "TWindowsMetafile");
+}
+
+TEST(WindowsMetafile, DamagedHeadersRaiseAndKeepTheMetafile) {
+    const auto good = samples::PlaceableWmf(0, 0, 1000, 500, 1000);
+    TWindowsMetafile meta;
+    meta.LoadFromBytes(good);
+    auto badChecksum = good;
+    badChecksum[20] ^= 1;
+    auto noInch = samples::PlaceableWmf(0, 0, 1000, 500, 0);
+    auto emfTooLong = samples::Emf(2540, 1270);
+    samples::put32At(emfTooLong, 48, 4096);
+    auto emfSmall = samples::Emf(2540, 1270);
+    samples::put32At(emfSmall, 48, 40);
+    const std::vector<std::vector<std::uint8_t>> damaged = {
+        {},
+        {'B', 'M'},
+        badChecksum,
+        noInch,
+        std::vector<std::uint8_t>(good.begin(), good.end() - 2),
+        emfTooLong,
+        emfSmall};
+    for (const auto& bytes : damaged) {
+        EXPECT_THROW(meta.LoadFromBytes(bytes), EInvalidGraphic) << bytes.size();
+        EXPECT_FALSE(meta.Enhanced());
+        EXPECT_EQ(meta.Width(), 96);
+        EXPECT_EQ(meta.SaveToBytes(), good);
+    }
+}
+
+TEST(WindowsMetafile, DrawsACrossedFrameAndLeavesPenAndBrush) {
+    TWindowsMetafile meta;
+    meta.LoadFromBytes(samples::Emf(2540, 2540));
+    TRasterCanvas canvas(20, 20);
+    canvas.Pen().SetColor(clRed);
+    canvas.Pen().SetWidth(3);
+    canvas.Brush().SetColor(clYellow);
+    canvas.StretchDraw({0, 0, 11, 11}, meta);
+    for (TPoint p : {TPoint{0, 0}, TPoint{10, 0}, TPoint{0, 10}, TPoint{10, 10}, TPoint{5, 5},
+                     TPoint{3, 3}, TPoint{7, 3}, TPoint{5, 0}})
+        EXPECT_EQ(canvas.Pixel(p.X, p.Y), clGray) << p.X << "," << p.Y;
+    EXPECT_EQ(canvas.Pixel(5, 2), clWhite);
+    EXPECT_EQ(canvas.Pixel(11, 5), clWhite);
+    EXPECT_EQ(canvas.Pen().Color(), clRed);
+    EXPECT_EQ(canvas.Pen().Width(), 3);
+    EXPECT_EQ(canvas.Brush().Color(), clYellow);
+    EXPECT_EQ(canvas.Brush().Style(), bsSolid);
+    EXPECT_EQ(meta.ToImage().Width, 96);
+}
