@@ -422,10 +422,11 @@ void TpgwReport::LoadFromStream(TStream& stream) {
     if (!reloadingAfterRun_ && !engineOptions_->ThreadSafeMode() &&
         !reportOptions_->CheckPassword()) {
         Clear();
-        ReportErrors();
+        if (ancestorDepth_ == 0) ReportErrors();
         return;
     }
-    if (Errors().Count() > 0) ReportErrors();
+    // An ancestor's errors are reported once, with those of the template that names it.
+    if (Errors().Count() > 0 && ancestorDepth_ == 0) ReportErrors();
 }
 
 void TpgwReport::SaveToStream(TStream& stream, bool saveChildren, bool saveDefaultValues,
@@ -488,12 +489,23 @@ void TpgwReport::SetParentReport(const std::string& value) {
         setInheritedFlags(false);
         return;
     }
+    if (fillingAncestorCopy_) return;
     const std::string savedFileName = fileName_;
     TpgwXMLSerializer* savedSerializer = CurrentSerializer();
     std::string guardKey;
     std::string loadedName;
+    bool entered = false;
+    auto enter = [&] {
+        // Each level of a chain is a level of nesting: a long one would exhaust the stack.
+        if (ancestorDepth_ >= kMaxParentReportDepth)
+            throw Exception("Parent report chain deeper than " +
+                            std::to_string(kMaxParentReportDepth) + " templates: " + value);
+        ++ancestorDepth_;
+        entered = true;
+    };
     auto leave = [&] {
         if (!guardKey.empty()) ancestorsInLoad().erase(guardKey);
+        if (entered) --ancestorDepth_;
         fileName_ = savedFileName;
         SetCurrentSerializer(savedSerializer);
     };
@@ -508,8 +520,10 @@ void TpgwReport::SetParentReport(const std::string& value) {
         for (TpgwComponent* c : AllObjects())
             savedSerializer->DropFixups(c);
     }
+    std::unique_ptr<TpgwReport> copy;
     try {
         if (OnLoadTemplate) {
+            enter();
             OnLoadTemplate(this, value);
         } else {
             std::string name = value;
@@ -528,35 +542,62 @@ void TpgwReport::SetParentReport(const std::string& value) {
                 guardKey.clear();
                 throw Exception("Circular parent report reference: " + value);
             }
+            enter();
             loadedName = name;
             // Reading goes on without the parent, but not without saying so.
             if (!LoadFromFile(name, false)) Errors().Add("Parent report not found: " + value);
         }
+        copy = makeAncestorCopy(loadedName);
     } catch (...) {
         leave();
+        // Without an ancestor whatever was loaded of it stays, as the report's own.
+        ancestor_.reset();
+        setInheritedFlags(false);
         parentReport_.clear();
         throw;
     }
     leave();
 
+    ancestor_ = std::move(copy);
+    setInheritedFlags(true);
+    parentReport_ = value;
+    SetCurrentSerializer(savedSerializer);
+}
+
+// Takes over this report's own ancestor copy and leaves its objects' flags cleared.
+std::unique_ptr<TpgwReport> TpgwReport::makeAncestorCopy(const std::string& fileName) {
     // Made aside and kept only when complete: while this report is written for the copy, it
     // must not be compared against a copy still empty.
     auto copy = std::make_unique<TpgwReport>(nullptr);
     // The copy is a reload of what is already here: no password prompt, no error box.
     copy->SetReloadingAfterRun(true);
     copy->EngineOptions()->SetNewSilentMode(simSilent);
-    copy->SetFileName(loadedName);
+    copy->SetFileName(fileName);
+    // Written under their class names, inherited objects are read by the copy as its own: it
+    // does not load its ancestors once more, which doubled the reads at every level of a chain,
+    // but takes over this report's, and the flags that go with them.
+    const std::vector<TpgwComponent*> objects = AllObjects();
+    std::vector<bool> inherited;
+    inherited.reserve(objects.size());
+    for (TpgwComponent* c : objects)
+        inherited.push_back(c->Inherited());
+    const bool reportInherited = Inherited();
+    setInheritedFlags(false);
+    copy->fillingAncestorCopy_ = true;
     copy->CopyFrom(this);
+    copy->fillingAncestorCopy_ = false;
     copy->SetReloadingAfterRun(false);
-    ancestor_ = std::move(copy);
-    for (TpgwComponent* page : ancestor_->Objects()) {
+    copy->SetInherited(reportInherited);
+    const std::vector<TpgwComponent*> copied = copy->AllObjects();
+    for (std::size_t i = 0; i < copied.size() && i < objects.size(); ++i)
+        if (copied[i]->Name() == objects[i]->Name()) copied[i]->SetInherited(inherited[i]);
+    copy->ancestor_ = std::move(ancestor_);
+    for (TpgwComponent* page : copy->Objects()) {
         if (!page->ClassType().InheritsFrom("TpgwReportPage")) continue;
         if (const TPropInfo* info = GetPropInfo(*page, "PaperSize"); info && info->IsWritable())
             SetOrdProp(*page, *info, 256);
     }
-    setInheritedFlags(true);
-    parentReport_ = value;
-    SetCurrentSerializer(savedSerializer);
+    return copy;
 }
 
 // Merges a report's former content into it after an ancestor was attached.

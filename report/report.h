@@ -164,6 +164,7 @@ private:
     void EnsureDataPage();
     void setInheritedFlags(bool value);
     void restoreFrom(TpgwReport& kept);
+    std::unique_ptr<TpgwReport> makeAncestorCopy(const std::string& fileName);
     std::string homeFolder() const;
 
     std::unique_ptr<TpgwReportDataSets> dataSets_;
@@ -199,7 +200,14 @@ private:
     bool modified_ = false;
     bool terminated_ = false;
     bool reloadingAfterRun_ = false;
+    // Ancestor templates being loaded into this report, one inside the other.
+    int ancestorDepth_ = 0;
+    // Set while the report is filled as an ancestor copy: ParentReport only records the name.
+    bool fillingAncestorCopy_ = false;
 };
+
+// The most ancestor templates a template may stand on, one above the other.
+inline constexpr int kMaxParentReportDepth = 32;
 
 // The version every report reports.
 inline constexpr const char* kReportVersion = "4.8.5";

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/core/safe_file.h"
@@ -96,27 +97,27 @@ void FillSample(TpgwReport& r) {
     // A loaded report has its data page.
     if (r.Objects().empty())
         LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport/>");
-    auto* page = new TRcPage(&r);
+    auto* page = new TpgwReportPage(&r);
     page->SetName("Page1");
-    page->leftMargin = 12.5;
-    auto* band = new TRcBand(page);
+    page->SetLeftMargin(12.5);
+    auto* band = new TpgwMasterData(page);
     band->SetName("MasterData1");
     band->SetBounds(0, 20, 718, 40);
     auto* memo = new TRcMemo(band);
     memo->SetName("Memo1");
     memo->SetBounds(8, 4, 200, 18);
     memo->text = u"Patient: [Customers.\"Name\"] \u6C49\u5B57";
-    auto* picture = new TRcPicture(band);
+    auto* picture = new TpgwPictureView(band);
     picture->SetName("Picture1");
     picture->SetBounds(300, 0, 40, 40);
     auto bitmap = std::make_unique<TBitmap>(2, 2);
-    picture->picture.SetGraphic(std::move(bitmap));
+    picture->Picture()->SetGraphic(std::move(bitmap));
 
     TpgwStyleItem* title = r.Styles()->Add();
     title->SetName("Title");
     title->SetColor(0x00FF00);
     title->Font()->SetSize(14);
-    static_cast<TRcFrame*>(title->Frame())->typ = 15;
+    static_cast<TpgwFrame*>(title->Frame())->SetTyp(15);
     r.Styles()->Add()->MakeUniqueName();
     memo->SetStyle("Title");
 
@@ -133,7 +134,7 @@ void FillSample(TpgwReport& r) {
     fields->Add("Age");
     data->SetFields(fields);
     delete fields;
-    memo->dataSet = data;
+    memo->SetDataSet(data);
     r.DataSets()->Add(data);
     r.SetDataSet(data);
     r.ReportOptions()->SetAuthor("Radiology");
@@ -162,16 +163,16 @@ TEST_F(Report, SampleTemplateSurvivesSaveLoadSave) {
     auto* memo = dynamic_cast<TRcMemo*>(copy.FindObject("Memo1"));
     ASSERT_NE(memo, nullptr);
     EXPECT_EQ(memo->text, u"Patient: [Customers.\"Name\"] \u6C49\u5B57");
-    EXPECT_EQ(memo->color, 0x00FF00);
+    EXPECT_EQ(memo->Color(), 0x00FF00);
     ASSERT_NE(copy.DataSet(), nullptr);
     EXPECT_EQ(copy.DataSet()->UserName(), "Customers");
-    EXPECT_EQ(memo->dataSet, copy.DataSet());
+    EXPECT_EQ(memo->DataSet(), copy.DataSet());
     ASSERT_EQ(copy.DataSets()->Count(), 1);
     EXPECT_EQ(copy.DataSets()->Items(0)->DataSet(), copy.DataSet());
     EXPECT_EQ(VarToStr(copy.Variables()->Variables("Hospital")), "'City Hospital'");
     EXPECT_EQ(copy.Styles()->Count(), 2);
     EXPECT_EQ(copy.Styles()->Items(1)->Name(), "Style1");
-    EXPECT_FALSE(dynamic_cast<TRcPicture*>(copy.FindObject("Picture1"))->picture.Empty());
+    EXPECT_FALSE(dynamic_cast<TpgwPictureView*>(copy.FindObject("Picture1"))->Picture()->Empty());
     EXPECT_EQ(copy.ReportOptions()->Picture()->Width(), 3);
     EXPECT_TRUE(boxes().Boxes.empty());
 }
@@ -317,15 +318,15 @@ TEST_F(Report, CollectedErrorsAreReportedBySilentMode) {
 TEST_F(Report, MalformedTemplateIsAnErrorNotACrash) {
     TpgwReport r(nullptr);
     r.EngineOptions()->SetNewSilentMode(simSilent);
-    LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport><TRcPage Name=\"P\"");
+    LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport><TpgwReportPage Name=\"P\"");
     EXPECT_GE(r.Errors().Count(), 1);
 }
 
 // A view whose getter fails while the template is being written.
-class TRcFailingView : public TRcView {
-    LUMETRA_CLASS(TRcFailingView, TRcView)
+class TRcFailingView : public TpgwView {
+    LUMETRA_CLASS(TRcFailingView, TpgwView)
 public:
-    explicit TRcFailingView(TComponent* owner) : TRcView(owner) {}
+    explicit TRcFailingView(TComponent* owner) : TpgwView(owner) {}
     static void RegisterProperties(TClassBuilder<TRcFailingView>& b) {
         b.Add("Level", TypeInfoInteger(), &TRcFailingView::Level, &TRcFailingView::SetLevel)
             .NoDefault();
@@ -347,7 +348,7 @@ TEST_F(Report, FailedSaveLeavesTheEarlierFileIntact) {
     r.SaveToFile(file);
     const std::string before = ReadFile(file);
 
-    new TRcPage(&r);
+    new TpgwReportPage(&r);
     SetSafeFileFailureForTesting(ENOSPC);
     EXPECT_THROW(r.SaveToFile(file), Exception);
     SetSafeFileFailureForTesting(0);
@@ -386,9 +387,9 @@ TEST_F(Report, LoadingAddsADataPageFirstAndMovesDialogComponentsOntoIt) {
     TpgwReport r(nullptr);
     LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                 "<TpgwReport>\r\n"
-                "  <TRcPage Name=\"Data\">\r\n"
+                "  <TpgwReportPage Name=\"Data\">\r\n"
                 "    <TpgwUserDataSet Name=\"A\" UserName=\"A\"/>\r\n"
-                "  </TRcPage>\r\n"
+                "  </TpgwReportPage>\r\n"
                 "  <TpgwUserDataSet Name=\"B\" UserName=\"B\"/>\r\n"
                 "</TpgwReport>");
     EXPECT_EQ(Lines(r.Errors()), std::vector<std::string>{});
@@ -590,11 +591,138 @@ TEST_F(Report, TemplateThatIsItsOwnParentIsAnErrorNotARecursion) {
         << r.Errors().Text();
 }
 
+// A view that counts how often an object of each name is read, in any report.
+class TCountedView : public TpgwView {
+    LUMETRA_CLASS(TCountedView, TpgwView)
+public:
+    explicit TCountedView(TComponent* owner) : TpgwView(owner) {}
+    void Loaded() override {
+        TpgwView::Loaded();
+        ++Reads()[Name()];
+    }
+    static std::map<std::string, int>& Reads() {
+        static std::map<std::string, int> reads;
+        return reads;
+    }
+};
+
+// level0.pg3 ... level<depth>.pg3, each inheriting from the next; level i has a page of its own
+// holding the view "View<i>".
+void WriteChain(const TempDir& tmp, int depth) {
+    static const bool registered = [] {
+        RegisterClass(TCountedView::StaticClass());
+        return true;
+    }();
+    (void)registered;
+    for (int i = 0; i <= depth; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string parent =
+            i < depth ? " ParentReport=\"level" + std::to_string(i + 1) + ".pg3\"" : "";
+        WriteFile(tmp.File("level" + n + ".pg3"),
+                  "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport" + parent +
+                      "><TpgwReportPage Name=\"Page" + n + "\"><TCountedView Name=\"View" + n +
+                      "\" Left=\"" + n + "\"/></TpgwReportPage></TpgwReport>");
+    }
+}
+
+// Each level used to read every level above it again for its ancestor copy: the farthest
+// ancestor of a chain of n was read 2^(n-1) times.
+TEST_F(Report, TemplateChainReadsEachAncestorOnce) {
+    constexpr int kDepth = 10;
+    TempDir tmp;
+    WriteChain(tmp, kDepth);
+    TCountedView::Reads().clear();
+    TpgwReport r(nullptr);
+    ASSERT_TRUE(r.LoadFromFile(tmp.File("level0.pg3")));
+    EXPECT_EQ(Lines(r.Errors()), std::vector<std::string>{});
+    for (int i = 0; i <= kDepth; ++i) {
+        SCOPED_TRACE(i);
+        const std::string name = "View" + std::to_string(i);
+        // Once from its file, and at most once more into the ancestor copy of each level below.
+        EXPECT_LE(TCountedView::Reads()[name], i + 1);
+        TpgwComponent* view = r.FindObject(name);
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->Left(), i);
+        EXPECT_EQ(view->Inherited(), i > 0);
+    }
+
+    // Each ancestor copy holds its level and the ones above it, and knows its own parent.
+    const TpgwReport* copy = r.AncestorCopy();
+    for (int level = 1; level <= kDepth; ++level, copy = copy->AncestorCopy()) {
+        SCOPED_TRACE(level);
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->ParentReport(),
+                  level < kDepth ? "level" + std::to_string(level + 1) + ".pg3" : "");
+        EXPECT_EQ(copy->Inherited(), level < kDepth);
+        EXPECT_EQ(copy->FindObject("View" + std::to_string(level - 1)), nullptr);
+        EXPECT_FALSE(copy->FindObject("View" + std::to_string(level))->Inherited());
+        if (level < kDepth) {
+            EXPECT_TRUE(copy->FindObject("View" + std::to_string(level + 1))->Inherited());
+        }
+    }
+    EXPECT_EQ(copy, nullptr);
+
+    // Saved against its ancestors the child keeps only what it changed.
+    r.FindObject("View" + std::to_string(kDepth))->SetLeft(500);
+    r.SaveToFile(tmp.File("level0.pg3"));
+    const std::string saved = ReadFile(tmp.File("level0.pg3"));
+    EXPECT_NE(saved.find("<inherited Name=\"View1\"/>"), std::string::npos) << saved;
+    TpgwReport again(nullptr);
+    ASSERT_TRUE(again.LoadFromFile(tmp.File("level0.pg3")));
+    EXPECT_EQ(Lines(again.Errors()), std::vector<std::string>{});
+    EXPECT_EQ(again.FindObject("View" + std::to_string(kDepth))->Left(), 500);
+    EXPECT_EQ(again.FindObject("View1")->Left(), 1);
+    EXPECT_TRUE(boxes().Boxes.empty());
+}
+
+// A broken chain loads what stands below the break and says why in one box: a chain longer than
+// the limit, a cycle through several templates, a missing parent at the far end.
+TEST_F(Report, BrokenTemplateChainKeepsWhatLoadedAndReportsOnce) {
+    constexpr int kLimit = kMaxParentReportDepth;
+    const std::string tooDeep = "Parent report chain deeper than " + std::to_string(kLimit) +
+                                " templates: level" + std::to_string(kLimit + 1) + ".pg3";
+    struct Case {
+        const char* name;
+        int depth;
+        const char* lastParent; // replaces the farthest template's, when set
+        int loadedLevels;
+        std::string error;
+    };
+    for (const Case& c :
+         {Case{"at the limit", kLimit, nullptr, kLimit + 1, ""},
+          Case{"one beyond", kLimit + 1, nullptr, kLimit + 1, tooDeep},
+          Case{"cycle", 3, "level1.pg3", 4, "Circular parent report reference: level1.pg3"},
+          Case{"missing", 3, "gone.pg3", 4, "Parent report not found: gone.pg3"}}) {
+        SCOPED_TRACE(c.name);
+        TempDir tmp;
+        WriteChain(tmp, c.depth);
+        if (c.lastParent) {
+            const std::string last = tmp.File("level" + std::to_string(c.depth) + ".pg3");
+            std::string text = ReadFile(last);
+            text.insert(text.find("<TpgwReport") + 11,
+                        std::string(" ParentReport=\"") + c.lastParent + "\"");
+            WriteFile(last, text);
+        }
+        boxes().Boxes.clear();
+        TpgwReport r(nullptr);
+        ASSERT_TRUE(r.LoadFromFile(tmp.File("level0.pg3")));
+        EXPECT_EQ(Lines(r.Errors()),
+                  c.error.empty() ? std::vector<std::string>{} : std::vector{c.error});
+        for (int i = 0; i <= c.depth; ++i)
+            EXPECT_EQ(r.FindObject("View" + std::to_string(i)) != nullptr, i < c.loadedLevels) << i;
+        EXPECT_TRUE(r.FindObject("View1")->Inherited());
+        ASSERT_EQ(boxes().Boxes.size(), c.error.empty() ? 0u : 1u);
+        if (!c.error.empty()) {
+            EXPECT_NE(boxes().Boxes[0].Text.find(c.error), std::string::npos);
+        }
+    }
+}
+
 // The current report: its own page with a memo named as one of the base's, a memo of its own,
 // a data set and a script.
 void FillOwn(TpgwReport& r) {
     LoadText(r, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<TpgwReport/>");
-    auto* page = new TRcPage(&r);
+    auto* page = new TpgwReportPage(&r);
     page->SetName("Page9");
     auto* dup = new TRcMemo(page);
     dup->SetName("Memo1");
@@ -604,8 +732,8 @@ void FillOwn(TpgwReport& r) {
     auto* ds = new TpgwUserDataSet(r.Objects().front());
     ds->SetName("Exams");
     r.DataSets()->Add(ds);
-    own->dataSet = ds;
-    dup->dataSet = ds;
+    own->SetDataSet(ds);
+    dup->SetDataSet(ds);
     r.ScriptText()->SetText("begin\r\n  Own;\r\nend.");
 }
 
@@ -660,15 +788,15 @@ TEST_F(Report, AttachingAnAncestorMergesTheFormerContent) {
         auto* notes = dynamic_cast<TRcMemo*>(r.FindObject("Notes"));
         ASSERT_NE(notes, nullptr);
         EXPECT_FALSE(notes->Inherited());
-        ASSERT_NE(notes->dataSet, nullptr);
-        EXPECT_EQ(notes->dataSet->Name(), "Exams");
+        ASSERT_NE(notes->DataSet(), nullptr);
+        EXPECT_EQ(notes->DataSet()->Name(), "Exams");
         TRcMemo* copy = nullptr;
         for (TpgwComponent* o : r.FindObject("Page9")->Objects())
             if (auto* m = dynamic_cast<TRcMemo*>(o); m && m->text == u"mine") copy = m;
         EXPECT_EQ(copy != nullptr, c.keptCopyOfMemo1);
         if (copy) {
             EXPECT_NE(copy->Name(), "Memo1");
-            EXPECT_EQ(copy->dataSet, notes->dataSet);
+            EXPECT_EQ(copy->DataSet(), notes->DataSet());
         }
         EXPECT_EQ(Lines(*r.ScriptText()),
                   (std::vector<std::string>{"begin", "  Own;", "end.", "{",
