@@ -13,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "platform/core/format.h"
@@ -70,7 +71,31 @@ std::string Hex(std::uint64_t v) {
     return buf;
 }
 
-const char* SqlType(const MdbColumn* col, bool jet3) {
+// The column types the reader can read; any other byte in a table definition is damage.
+bool KnownType(int type) {
+    switch (type) {
+    case MDB_BOOL:
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_MONEY:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+    case MDB_BINARY:
+    case MDB_TEXT:
+    case MDB_OLE:
+    case MDB_MEMO:
+    case MDB_REPID:
+    case MDB_NUMERIC:
+    case MDB_COMPLEX:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* SqlType(const MdbColumn* col) {
     switch (col->col_type) {
     case MDB_BOOL:
         return "BOOLEAN";
@@ -101,7 +126,6 @@ const char* SqlType(const MdbColumn* col, bool jet3) {
     case MDB_NUMERIC:
         return "DECIMAL";
     default:
-        (void)jet3;
         return "BLOB";
     }
 }
@@ -131,23 +155,134 @@ void Exec(sqlite3* db, const std::string& sql) {
     }
 }
 
+// mdbtools says what it could not read, mostly on stderr and now and then on stdout, and reads
+// on with the value left empty or cut short. Its messages are taken here instead, so none
+// reaches the terminal and none is lost: one said while a table was read is that table's
+// damage. The streams are the process's, so the reading must not overlap another thread's
+// output; the program reads on one thread.
+class ReaderMessages {
+public:
+    ReaderMessages() {
+        Flush();
+        file_ = std::tmpfile();
+        if (!file_) return;
+        for (int i = 0; i < 2; ++i) {
+            saved_[i] = ::dup(kStreams[i]);
+            if (saved_[i] < 0 || ::dup2(::fileno(file_), kStreams[i]) < 0) {
+                Restore();
+                return;
+            }
+        }
+    }
+    ~ReaderMessages() { Restore(); }
+    ReaderMessages(const ReaderMessages&) = delete;
+    ReaderMessages& operator=(const ReaderMessages&) = delete;
+
+    // The first message since the last call that tells of damage ("" for none). The reader's
+    // notes that a table's page map was wrong and that it read every page instead are not:
+    // it found the rows all the same, and their count is checked.
+    std::string TakeDamage() {
+        if (!file_) return "";
+        Flush();
+        std::string text;
+        char buf[4096];
+        for (;;) {
+            const ssize_t n = ::pread(::fileno(file_), buf, sizeof buf, taken_);
+            if (n <= 0) break;
+            taken_ += n;
+            // The first messages name the damage; what follows them adds nothing.
+            if (text.size() < (1 << 16)) text.append(buf, static_cast<std::size_t>(n));
+        }
+        std::size_t begin = 0;
+        while (begin < text.size()) {
+            std::size_t end = text.find('\n', begin);
+            if (end == std::string::npos) end = text.size();
+            std::string line = Trim(text.substr(begin, end - begin));
+            begin = end + 1;
+            if (line.empty() || line.find("from map doesn't match") != std::string::npos ||
+                line.find("defaulting to brute force read") != std::string::npos ||
+                line.find("unrecognized usage map type") != std::string::npos)
+                continue;
+            return CodePageToUtf8Lossy(line, 65001);
+        }
+        return "";
+    }
+
+private:
+    static constexpr int kStreams[2] = {STDOUT_FILENO, STDERR_FILENO};
+
+    static void Flush() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+    }
+
+    void Restore() noexcept {
+        Flush();
+        for (int i = 0; i < 2; ++i)
+            if (saved_[i] >= 0) {
+                ::dup2(saved_[i], kStreams[i]);
+                ::close(saved_[i]);
+                saved_[i] = -1;
+            }
+        if (file_) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+    }
+
+    std::FILE* file_ = nullptr;
+    int saved_[2] = {-1, -1};
+    off_t taken_ = 0;
+};
+
 struct TextTooLong {};
 
-void CopyTable(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db) {
+// A table of Jet holds at most 255 columns. Its stored indexes (Access makes at most 32) come
+// before the columns in its definition: a damaged count would send the reader far past it.
+constexpr unsigned kMaxColumns = 255;
+constexpr unsigned kMaxIndexes = 255;
+
+// Copies one table. Damage raises EDatabaseError naming the table (and the column where one is
+// to blame); the caller names the file.
+void CopyTable(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db, ReaderMessages& messages) {
+    const std::string name = entry->object_name;
+    auto damaged = [&](const std::string& what) {
+        std::string said = messages.TakeDamage();
+        return EDatabaseError("the table " + name + " " + what +
+                              (said.empty() ? "" : " (" + said + ")"));
+    };
     MdbTableDef* table = mdb_read_table(entry);
-    if (!table) throw EDatabaseError(std::string("cannot read the table ") + entry->object_name);
+    if (!table) throw damaged("has no readable definition");
     std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> guard(table, mdb_free_tabledef);
-    mdb_read_columns(table);
-    mdb_rewind_table(table);
+    if (table->num_cols == 0 || table->num_cols > kMaxColumns ||
+        table->num_var_cols > table->num_cols)
+        throw damaged(Format("claims %d columns, %d of variable length",
+                             {static_cast<long long>(table->num_cols),
+                              static_cast<long long>(table->num_var_cols)}));
+    if (table->num_real_idxs > kMaxIndexes)
+        throw damaged(
+            Format("claims %d stored indexes", {static_cast<long long>(table->num_real_idxs)}));
+    if (!mdb_read_columns(table) || table->columns->len != table->num_cols)
+        throw damaged("has no readable column list");
     const unsigned ncols = table->num_cols;
     const bool jet3 = mdb->f->jet_version == MDB_VER_JET3;
 
-    std::string create = "CREATE TABLE " + QuoteIdent(table->name) + " (";
-    std::string insert = "INSERT INTO " + QuoteIdent(table->name) + " VALUES (";
+    std::string create = "CREATE TABLE " + QuoteIdent(name) + " (";
+    std::string insert = "INSERT INTO " + QuoteIdent(name) + " VALUES (";
     std::vector<MdbColumn*> cols(ncols);
+    std::set<std::string> names;
     for (unsigned i = 0; i < ncols; ++i) {
         cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-        const char* type = SqlType(cols[i], jet3);
+        const std::string colName = cols[i]->name;
+        if (colName.empty()) throw damaged("has a column with no name");
+        // Column names are unique in any ASCII letter case, in Jet as in SQLite.
+        if (!names.insert(LowerCase(colName)).second)
+            throw damaged("has two columns named " + colName);
+        // The reader would give such a column's values as empty text with a warning only.
+        if (!KnownType(cols[i]->col_type))
+            throw damaged(
+                Format("has the column %s of the unknown type %d", {colName, cols[i]->col_type}));
+        const char* type = SqlType(cols[i]);
         std::string t =
             type ? type
                  : "VARCHAR(" + std::to_string(jet3 ? cols[i]->col_size : cols[i]->col_size / 2) +
@@ -164,12 +299,14 @@ void CopyTable(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db) {
     std::vector<std::vector<char>> buffers(ncols, std::vector<char>(bindSize + 1));
     std::vector<int> lens(ncols);
     for (unsigned i = 0; i < ncols; ++i)
-        mdb_bind_column(table, static_cast<int>(i) + 1, buffers[i].data(), &lens[i]);
+        if (mdb_bind_column(table, static_cast<int>(i) + 1, buffers[i].data(), &lens[i]) < 0)
+            throw damaged(std::string("has the column ") + cols[i]->name + " out of its order");
 
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, insert.c_str(), -1, &st, nullptr) != SQLITE_OK)
         throw EDatabaseError(sqlite3_errmsg(db));
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stGuard(st, sqlite3_finalize);
+    if (mdb_rewind_table(table) != 0) throw damaged("cannot be read from its start");
     unsigned copied = 0;
     while (mdb_fetch_row(table)) {
         ++copied;
@@ -210,12 +347,11 @@ void CopyTable(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db) {
             case MDB_OLE: {
                 std::size_t size = 0;
                 void* data = mdb_ole_read_full(mdb, const_cast<MdbColumn*>(col), &size);
-                if (data) {
-                    sqlite3_bind_blob(st, p, data, static_cast<int>(size), SQLITE_TRANSIENT);
-                    std::free(data);
-                } else {
-                    sqlite3_bind_null(st, p);
-                }
+                if (!data)
+                    throw damaged(std::string("has a value of the column ") + col->name +
+                                  " that cannot be read");
+                sqlite3_bind_blob64(st, p, data, size, SQLITE_TRANSIENT);
+                std::free(data);
                 break;
             }
             case MDB_BINARY:
@@ -229,20 +365,27 @@ void CopyTable(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db) {
         if (sqlite3_step(st) != SQLITE_DONE) throw EDatabaseError(sqlite3_errmsg(db));
         sqlite3_reset(st);
     }
-    // mdbtools stops quietly at a page it cannot read: a short count means a damaged file.
+    // The reader goes on past a value it cannot read, and stops quietly at a page it cannot
+    // read: what it said, or a short count, is damage.
+    if (std::string said = messages.TakeDamage(); !said.empty())
+        throw EDatabaseError("the table " + name + " cannot be read (" + said + ")");
     if (copied != table->num_rows)
-        throw EDatabaseError(
-            Format("the table %s holds %d rows, %d of them could be read",
-                   {table->name, static_cast<int>(table->num_rows), static_cast<int>(copied)}));
+        throw damaged(
+            Format("holds %d rows, %d of them could be read",
+                   {static_cast<long long>(table->num_rows), static_cast<long long>(copied)}));
 }
 
 void BuildCopy(const std::string& jetPath, const std::string& target) {
     // Chinese Jet 3 archives hold GBK text; mdbtools reads Jet 3 text in this code page.
     setenv("MDB_JET3_CHARSET", "CP936", 0);
+    ReaderMessages messages;
     std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(jetPath.c_str(), MDB_NOFLAGS));
     if (!mdb) throw EDatabaseError("Unrecognized database format '" + jetPath + "'.");
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE))
         throw EDatabaseError("Unrecognized database format '" + jetPath + "'.");
+    if (std::string said = messages.TakeDamage(); !said.empty())
+        throw EDatabaseError("The database '" + jetPath +
+                             "' is damaged: its list of tables cannot be read (" + said + ").");
     mdb_set_date_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
     mdb_set_boolean_fmt_numbers(mdb.get());
 
@@ -258,11 +401,15 @@ void BuildCopy(const std::string& jetPath, const std::string& target) {
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry)) continue;
+        if (!*entry->object_name)
+            throw EDatabaseError("The database '" + jetPath +
+                                 "' is damaged: its list of tables holds a table with no name.");
         // Most tables fit the first bind size; one with longer memos is read again with more.
         for (std::size_t bind = kBindSize;; bind *= 8) {
             mdb_set_bind_size(mdb.get(), bind);
+            messages.TakeDamage(); // what an earlier attempt said is said again if it still holds
             try {
-                CopyTable(mdb.get(), entry, db.get());
+                CopyTable(mdb.get(), entry, db.get(), messages);
                 break;
             } catch (const TextTooLong&) {
                 if (bind >= kMaxBindSize)

@@ -18,6 +18,8 @@ std::string ReadJetPassword(const std::string& path);
 std::string JetCacheFolder();
 
 // The SQLite copy of a Jet file, made when there is none for the file's current path, size
-// and modification time. Raises EDatabaseError when mdbtools cannot read the file; the Jet
-// file is opened read-only and never written.
+// and modification time. Raises EDatabaseError when mdbtools cannot read the file, and for a
+// table it cannot read whole ("The database '...' is damaged: the table ..."), which includes
+// any complaint of the reader's while it reads one; no copy is kept then. The reader's own
+// messages never reach stdout or stderr. The Jet file is opened read-only and never written.
 std::string JetCacheFile(const std::string& path);

@@ -108,7 +108,11 @@ bool StableFunction(const char* name) {
         "replace", "round",      "rtrim",  "sign",         "string_agg", "substr",  "substring",
         "sum",     "total",      "trim",   "typeof",       "ucase",      "unicode", "unlikely",
         "upper",   "cstr",       "val",    "jet_left",     "jet_right",  "year",    "month",
-        "day",     "hour",       "minute", "second"};
+        "day",     "hour",       "minute", "second",       "weekday",    "datepart", "datediff",
+        "dateadd", "dateserial", "int",    "fix",          "sgn",        "sqr",     "exp",
+        "log",     "sin",        "cos",    "tan",          "atn",        "cint",    "clng",
+        "cbyte",   "cdbl",       "ccur",   "cbool",        "cdate",      "switch",  "choose",
+        "first",   "last",       "stdev",  "stdevp",       "var",        "varp"};
     for (const char* s : stable)
         if (sqlite3_stricmp(s, name) == 0) return true;
     return false;
@@ -149,12 +153,30 @@ std::vector<TDbColumn> Columns(sqlite3_stmt* st) {
     return cols;
 }
 
-Variant ReadCell(sqlite3_stmt* st, int c, TFieldType type) {
+bool IsDateType(TFieldType type) {
+    return type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
+}
+
+// A date column may hold any number, but the dates run from 0001-01-01 to 9999-12-31 only;
+// anything else is damage that no date function can show, so it is refused where it is read,
+// naming where it stands, rather than failing later with no trace of its origin.
+Variant DateCell(sqlite3_stmt* st, int c, double value, const TDbColumn& column, int row) {
+    constexpr double kBeforeFirstDay = -693594.0; // 0001-01-01 is -693593, with any time of day
+    constexpr double kAfterLastDay = 2958466.0;   // 10000-01-01
+    if (value > kBeforeFirstDay && value < kAfterLastDay) return Variant::FromDate(value);
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+    throw EDatabaseError(Format("The column %s of row %d holds %s, which is not a date.",
+                                {column.Name, row, text ? text : ""}));
+}
+
+// The cell of column c in the current row, which is row `row` (from 1) of the result.
+Variant ReadCell(sqlite3_stmt* st, int c, TFieldType type, const TDbColumn& column, int row) {
     switch (sqlite3_column_type(st, c)) {
     case SQLITE_NULL:
         return Variant::Null();
     case SQLITE_INTEGER: {
         sqlite3_int64 i = sqlite3_column_int64(st, c);
+        if (IsDateType(type)) return DateCell(st, c, static_cast<double>(i), column, row);
         switch (type) {
         case ftBoolean:
             return Variant(i != 0);
@@ -163,11 +185,6 @@ Variant ReadCell(sqlite3_stmt* st, int c, TFieldType type) {
         case ftBCD:
         case ftFMTBcd:
             return Variant(static_cast<double>(i));
-        case ftDate:
-        case ftTime:
-        case ftDateTime:
-        case ftTimeStamp:
-            return Variant::FromDate(static_cast<double>(i));
         case ftLargeint:
             return Variant(static_cast<long long>(i));
         default:
@@ -177,15 +194,14 @@ Variant ReadCell(sqlite3_stmt* st, int c, TFieldType type) {
     }
     case SQLITE_FLOAT: {
         double d = sqlite3_column_double(st, c);
-        if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp)
-            return Variant::FromDate(d);
+        if (IsDateType(type)) return DateCell(st, c, d, column, row);
         if (type == ftBoolean) return Variant(d != 0);
         return Variant(d);
     }
     case SQLITE_TEXT: {
         std::string_view s(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
                            static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-        if (type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp) {
+        if (IsDateType(type)) {
             TDateTime d;
             if (SqlTextToDateTime(s, d)) return Variant::FromDate(d);
         }
@@ -213,19 +229,19 @@ TFieldType TypeOfValue(int storage) {
     }
 }
 
-// Appends the current row; expression columns (no declared type) take the type of their first
-// value that is not null.
+// Appends the current row, row `row` (from 1) of the result; expression columns (no declared
+// type) take the type of their first value that is not null.
 void ReadRow(sqlite3_stmt* st, std::vector<TDbColumn>& columns, std::vector<TFieldType>& types,
-             std::vector<Variant>& cells) {
+             std::vector<Variant>& cells, int row) {
     const int n = static_cast<int>(types.size());
     for (int c = 0; c < n; ++c) {
         auto& type = types[static_cast<std::size_t>(c)];
+        auto& col = columns[static_cast<std::size_t>(c)];
         if (type == ftUnknown && sqlite3_column_type(st, c) != SQLITE_NULL) {
-            auto& col = columns[static_cast<std::size_t>(c)];
             col.DataType = type = TypeOfValue(sqlite3_column_type(st, c));
             if (col.DataType == ftWideString) col.Size = 255;
         }
-        cells.push_back(ReadCell(st, c, type));
+        cells.push_back(ReadCell(st, c, type, col, row));
     }
 }
 
@@ -250,9 +266,11 @@ int Digits(std::string_view s, std::size_t& i, int maxDigits) {
 // done, the connection keeps the read it began, so the rows and their count are of one moment.
 class TSqliteCursor final : public TDbRowSource {
 public:
+    // `read`: the rows read from the statement before it was handed over.
     TSqliteCursor(TSqliteProvider& provider, std::unique_ptr<Statement> st,
-                  std::vector<TDbColumn> columns, int total)
-        : provider_(provider), st_(std::move(st)), columns_(std::move(columns)), total_(total) {
+                  std::vector<TDbColumn> columns, int total, int read)
+        : provider_(provider), st_(std::move(st)), columns_(std::move(columns)), total_(total),
+          read_(read) {
         for (const auto& c : columns_)
             types_.push_back(c.DataType);
         provider_.cursors_.push_back(this);
@@ -279,7 +297,7 @@ public:
         }
         while (want > 0 && st_ && Step()) {
             try {
-                ReadRow(st_->get(), columns_, types_, into.Cells);
+                ReadRow(st_->get(), columns_, types_, into.Cells, ++read_);
             } catch (const std::exception& e) {
                 // The row is lost to the statement: no later call may pretend to go on.
                 into.Cells.resize(into.Cells.size() / n * n);
@@ -299,7 +317,7 @@ public:
     void ReadAhead() noexcept {
         try {
             while (st_ && Step())
-                ReadRow(st_->get(), columns_, types_, ahead_);
+                ReadRow(st_->get(), columns_, types_, ahead_, ++read_);
         } catch (const std::exception& e) {
             if (error_.empty()) error_ = e.what();
             ahead_.resize(AheadRows() * types_.size());
@@ -330,6 +348,7 @@ private:
     std::vector<TDbColumn> columns_;
     std::vector<TFieldType> types_;
     int total_;
+    int read_;                   // rows read from the statement so far
     std::vector<Variant> ahead_; // rows read ahead, row-major
     std::size_t aheadRow_ = 0;   // first of them not handed out yet
     std::string error_;
@@ -531,15 +550,15 @@ TDbResultSet TSqliteProvider::Query(const std::string& sql, const std::vector<Va
             std::find(types.begin(), types.end(), ftUnknown) == types.end()) {
             const int total = CountRows(text.substr(0, st->Length()), params);
             if (total >= rows) {
-                result.More =
-                    std::make_shared<TSqliteCursor>(*this, std::move(st), result.Columns, total);
+                result.More = std::make_shared<TSqliteCursor>(*this, std::move(st), result.Columns,
+                                                              total, rows);
                 return result;
             }
         }
         int rc = sqlite3_step(st->get());
         if (rc == SQLITE_DONE) break;
         if (rc != SQLITE_ROW) Fail(db_);
-        ReadRow(st->get(), result.Columns, types, result.Cells);
+        ReadRow(st->get(), result.Columns, types, result.Cells, rows + 1);
     }
     for (auto& col : result.Columns)
         if (col.DataType == ftUnknown) {

@@ -110,6 +110,61 @@ protected:
         if (!fs::exists(SharedExams()))
             GTEST_SKIP() << "the shared fixture " << SharedExams() << " is absent";
         cache = std::make_unique<ScopedEnv>("LUMETRA_CACHE_DIR", dir / "cache");
+        shared = FileState::Of(SharedExams());
+    }
+    void TearDown() override {
+        if (!shared.bytes.empty()) {
+            EXPECT_TRUE(FileState::Of(SharedExams()) == shared);
+        }
+    }
+
+    // A copy of exams.mdb with bytes written over it: each edit at an offset of a page.
+    struct Edit {
+        int page;
+        int offset;
+        std::string bytes;
+    };
+    std::string DamagedCopy(const std::string& name, const std::vector<Edit>& edits) {
+        std::string path = CopyOfExams(name);
+        std::string data = TempDir::ReadAll(path);
+        for (const Edit& e : edits)
+            data.replace(static_cast<std::size_t>(e.page) * kJet4Page +
+                             static_cast<std::size_t>(e.offset),
+                         e.bytes.size(), e.bytes);
+        TempDir::WriteAll(path, data);
+        return path;
+    }
+
+    // Opens a Jet file and reads its exam table: the error ("" for none), with what reached
+    // the terminal meanwhile.
+    struct Outcome {
+        std::string error;
+        std::string printed;
+    };
+    Outcome OpenAndRead(const std::string& path) {
+        Outcome o;
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        try {
+            TADOConnection c(nullptr);
+            c.SetConnectionString(JetString(path));
+            c.Open();
+            Rows(c, "select * from patient");
+        } catch (const EDatabaseError& e) {
+            o.error = e.what();
+        }
+        o.printed = ::testing::internal::GetCapturedStderr();
+        o.printed += ::testing::internal::GetCapturedStdout();
+        return o;
+    }
+
+    std::size_t CacheEntries() {
+        std::error_code ec;
+        std::size_t n = 0;
+        for (auto it = fs::directory_iterator(dir / "cache", ec);
+             !ec && it != fs::directory_iterator(); it.increment(ec))
+            ++n;
+        return n;
     }
 
     std::string CopyOfExams(const std::string& name) {
@@ -172,9 +227,11 @@ protected:
         return path;
     }
 
+    static constexpr std::size_t kJet4Page = 4096;
     FixedFormats formats{"yyyy-m-d"};
     TempDir dir;
     std::unique_ptr<ScopedEnv> cache; // the Jet copy cache in a folder of the test
+    FileState shared;                 // exams.mdb as the test found it
 };
 
 TEST_F(JetProviderTest, SameSqlGivesSameRowsFromJetSqliteAndMdbExport) {
@@ -415,6 +472,103 @@ TEST_F(JetProviderTest, BadFilesAndStatementsGiveClearErrorsAndWriteNothing) {
     }
     conn.Close();
     EXPECT_TRUE(FileState::Of(good) == before);
+}
+
+// The definition page of the exam table (page 24 of exams.mdb) with a damaged column count:
+// the reader fails on the column list, which must not be read as one.
+TEST_F(JetProviderTest, TableDefinitionClaimingOtherColumnsIsDamage) {
+    constexpr int kTableDefinition = 24;
+    constexpr int kColumnCount = 45; // 16 bits: 50 columns
+    constexpr int kNextPage = 4;     // 32 bits: where the definition goes on; 0, it ends here
+    struct Case {
+        std::string name;
+        std::vector<Edit> edits;
+        std::string message;
+    } cases[] = {
+        // The high byte 0x00 -> 0x7D: 32,050 columns.
+        {"high.mdb", {{kTableDefinition, kColumnCount + 1, "\x7D"}}, "claims 32050 columns"},
+        {"none.mdb", {{kTableDefinition, kColumnCount, {"\0\0", 2}}}, "claims 0 columns"},
+        {"256.mdb", {{kTableDefinition, kColumnCount, {"\0\1", 2}}}, "claims 256 columns"},
+        // 51 to 255 columns: the reader takes what follows the 50 for columns.
+        {"51.mdb", {{kTableDefinition, kColumnCount, {"\x33\0", 2}}}, "has a column with no name"},
+        {"255.mdb", {{kTableDefinition, kColumnCount, {"\xFF\0", 2}}}, "has a column with no name"},
+        // ... and when the definition goes on past the end of the file, the reader fails.
+        {"beyond.mdb",
+         {{kTableDefinition, kColumnCount, {"\xFF\0", 2}},
+          {kTableDefinition, kNextPage, {"\xFF\xFF\xFF\0", 4}}},
+         "has no readable column list (offset 68719472640 is beyond EOF)"},
+        // 2^24 stored indexes, whose entries would come before the columns.
+        {"indexes.mdb",
+         {{kTableDefinition, 51, {"\0\0\0\1", 4}}},
+         "claims 16777216 stored indexes"},
+        // More columns of variable length than columns.
+        {"var.mdb",
+         {{kTableDefinition, kColumnCount - 2, {"\x33\0", 2}}},
+         "claims 50 columns, 51 of"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = DamagedCopy(c.name, c.edits);
+        FileState before = FileState::Of(path);
+        Outcome o = OpenAndRead(path);
+        EXPECT_EQ(o.error.find("The database '" + path + "' is damaged: the table patient "), 0u)
+            << o.error;
+        EXPECT_NE(o.error.find(c.message), std::string::npos) << o.error;
+        EXPECT_EQ(o.printed, "");
+        EXPECT_EQ(CacheEntries(), 0u); // neither a copy nor a half-made one
+        EXPECT_TRUE(FileState::Of(path) == before);
+    }
+}
+
+// A column whose type byte is damaged to one the reader does not know: it would read the
+// column's values as empty text with a warning on stderr and report success.
+TEST_F(JetProviderTest, ColumnOfUnknownTypeIsDamage) {
+    std::string exams = TempDir::ReadAll(SharedExams());
+    // The column entries of the exam table's definition (25 bytes each, after 12 for each
+    // stored index) start with the type, then 4 bytes, then the column's number.
+    const std::size_t page = 24 * kJet4Page;
+    const std::size_t indexes = static_cast<unsigned char>(exams[page + 51]);
+    const std::size_t entry = page + 63 + indexes * 12 + 21 * 25;
+    ASSERT_EQ(exams[entry + 5], 21);
+    ASSERT_EQ(exams[entry], 8); // a date: baogaoriqi, the report date
+    for (int type : {0x00, 0x0D, 0x0E, 0x11, 0x13, 0x7F, 0xFF}) {
+        SCOPED_TRACE(type);
+        std::string path = DamagedCopy("type" + std::to_string(type) + ".mdb",
+                                       {{0, static_cast<int>(entry), {static_cast<char>(type)}}});
+        FileState before = FileState::Of(path);
+        Outcome o = OpenAndRead(path);
+        EXPECT_EQ(o.error, "The database '" + path +
+                               "' is damaged: the table patient has the column baogaoriqi of the "
+                               "unknown type " +
+                               std::to_string(type) + ".");
+        EXPECT_EQ(o.printed, "");
+        EXPECT_EQ(CacheEntries(), 0u);
+        EXPECT_TRUE(FileState::Of(path) == before);
+    }
+    // A known type in its place is read as that type: the check refuses damage, not variety.
+    std::string path = DamagedCopy("double.mdb", {{0, static_cast<int>(entry), "\x07"}});
+    Outcome o = OpenAndRead(path);
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.printed, "");
+}
+
+// A data page whose rows point outside it: the reader says so on stderr and gives the values
+// as empty; the provider reports the damage instead, and nothing reaches the terminal.
+TEST_F(JetProviderTest, DamagedRowsAreDamageNotRows) {
+    std::string exams = TempDir::ReadAll(SharedExams());
+    const std::size_t page = 27 * kJet4Page; // the first data page of the exam table
+    ASSERT_EQ(exams[page], 1);
+    ASSERT_EQ(exams[page + 4], 24);
+    // The Jet 4 row offset table follows the row count at 12: the first row's offset.
+    std::string path = DamagedCopy("rows.mdb", {{27, 14, {"\xF0\x0F", 2}}});
+    FileState before = FileState::Of(path);
+    Outcome o = OpenAndRead(path);
+    EXPECT_EQ(o.error, "The database '" + path +
+                           "' is damaged: the table patient cannot be read (warning: Invalid page "
+                           "buffer detected in mdb_crack_row.).");
+    EXPECT_EQ(o.printed, "");
+    EXPECT_EQ(CacheEntries(), 0u);
+    EXPECT_TRUE(FileState::Of(path) == before);
 }
 
 } // namespace
