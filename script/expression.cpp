@@ -2,10 +2,26 @@
 #include "script/expression.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
+#include <ucontext.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <utility>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KS_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KS_ASAN 1
+#endif
+#endif
+#ifdef KS_ASAN
+#include <dlfcn.h>
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 #include "platform/core/persistent.h"
 #include "script/messages.h"
@@ -230,8 +246,29 @@ inline const Variant& Operand(TksExpressionNode* node, Variant& temp) {
     return temp;
 }
 
-// The lowest frame address this thread may reach: its stack's end plus room for what runs
-// between two checks (host calls, unwinding); 0 when the bounds are unknown.
+} // namespace
+
+// ---- native stack -----------------------------------------------------------------------------
+// Script recursion runs on the native stack. When a call finds this thread's stack nearly used
+// up it continues on a fresh segment, up to a budget per thread; past the budget the check
+// below raises "Stack overflow". So the depth a script reaches does not hang on the size of the
+// thread's stack nor on how large a build's frames are.
+
+namespace {
+
+constexpr std::size_t kSegmentSize = 8 * 1024 * 1024;
+constexpr std::size_t kGuardSize = 64 * 1024;
+constexpr int kMaxSegments = 8;
+// A call that finds less than this above the floor moves to a new segment: room for the
+// expressions it evaluates before the next call.
+constexpr std::size_t kSwitchMargin = 512 * 1024;
+
+// Room kept below the floor for what runs between two checks (host calls, unwinding).
+std::size_t ReserveFor(std::size_t size) {
+    return std::min(std::max<std::size_t>(256 * 1024, size / 8), size / 2);
+}
+
+// The lowest frame address this thread's own stack may reach; 0 when its bounds are unknown.
 std::uintptr_t FindStackFloor() {
     pthread_attr_t attr;
     if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
@@ -239,24 +276,157 @@ std::uintptr_t FindStackFloor() {
     std::size_t size = 0;
     const int rc = pthread_attr_getstack(&attr, &low, &size);
     pthread_attr_destroy(&attr);
-    const std::size_t reserve = std::max<std::size_t>(256 * 1024, size / 8);
-    if (rc != 0 || !low || size <= 2 * reserve) return 0;
-    return reinterpret_cast<std::uintptr_t>(low) + reserve;
+    if (rc != 0 || !low || size == 0) return 0;
+    return reinterpret_cast<std::uintptr_t>(low) + ReserveFor(size);
 }
 
 // Constant-initialised, so reading them on every evaluation step costs no guard.
 thread_local std::uintptr_t stackFloor = 0;
+thread_local std::uintptr_t switchBelow = 0;
 thread_local bool stackFloorKnown = false;
+thread_local int segmentsInUse = 0;
+
+void FindStackBounds() {
+    stackFloor = FindStackFloor();
+    switchBelow = stackFloor ? stackFloor + kSwitchMargin : 0;
+    stackFloorKnown = true;
+}
+
+// AddressSanitizer tracks the current stack itself and must be told of every switch.
+void StartSwitch([[maybe_unused]] void** fakeStack, [[maybe_unused]] const void* bottom,
+                 [[maybe_unused]] std::size_t size) {
+#ifdef KS_ASAN
+    __sanitizer_start_switch_fiber(fakeStack, bottom, size);
+#endif
+}
+
+void FinishSwitch([[maybe_unused]] void* fakeStack, [[maybe_unused]] const void** bottom,
+                  [[maybe_unused]] std::size_t* size) {
+#ifdef KS_ASAN
+    __sanitizer_finish_switch_fiber(fakeStack, bottom, size);
+#endif
+}
+
+#ifdef KS_ASAN
+// The sanitizer's own swapcontext warns on stderr at first use and clears the shadow of the
+// whole target stack every time; with the annotations above neither is needed, so the C
+// library's is called directly.
+int SwapContext(ucontext_t* from, ucontext_t* to) {
+    using Fn = int (*)(ucontext_t*, const ucontext_t*);
+    static const Fn real = [] {
+        void* libc = dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD);
+        void* f = libc ? dlsym(libc, "swapcontext") : nullptr;
+        return f ? reinterpret_cast<Fn>(f) : Fn{&swapcontext};
+    }();
+    return real(from, to);
+}
+#else
+int SwapContext(ucontext_t* from, ucontext_t* to) { return swapcontext(from, to); }
+#endif
+
+// One segment is kept after use, so recursion that moves back and forth across a segment's
+// edge does not map memory on every call.
+struct SpareSegment {
+    void* base = nullptr;
+    ~SpareSegment() {
+        if (base) munmap(base, kSegmentSize);
+    }
+};
+thread_local SpareSegment spare;
+
+void* AcquireSegment() {
+    if (void* base = std::exchange(spare.base, nullptr)) return base;
+    void* base = mmap(nullptr, kSegmentSize, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    // Running past the floor faults at the guard instead of writing over other memory.
+    if (mprotect(base, kGuardSize, PROT_NONE) != 0) {
+        munmap(base, kSegmentSize);
+        return nullptr;
+    }
+    return base;
+}
+
+void ReleaseSegment(void* base) {
+    if (!spare.base)
+        spare.base = base;
+    else
+        munmap(base, kSegmentSize);
+}
+
+struct SegmentCall {
+    Variant (*fn)(void*) = nullptr;
+    void* arg = nullptr;
+    Variant result;
+    std::exception_ptr error;
+    ucontext_t caller{};
+    ucontext_t callee{};
+    const void* callerBottom = nullptr;
+    std::size_t callerSize = 0;
+};
+thread_local SegmentCall* startingCall = nullptr;
+
+// Runs on the segment. Exceptions cannot unwind across the switch, so they travel back stored.
+void SegmentMain() {
+    SegmentCall* call = startingCall;
+    FinishSwitch(nullptr, &call->callerBottom, &call->callerSize);
+    try {
+        call->result = call->fn(call->arg);
+    } catch (...) {
+        call->error = std::current_exception();
+    }
+    // This segment's run ends here; returning resumes the caller through uc_link.
+    StartSwitch(nullptr, call->callerBottom, call->callerSize);
+}
+
+Variant RunOnSegment(Variant (*fn)(void*), void* arg, void* base) {
+    SegmentCall call;
+    call.fn = fn;
+    call.arg = arg;
+    if (getcontext(&call.callee) != 0) {
+        ReleaseSegment(base);
+        throw EStackOverflow("Stack overflow");
+    }
+    call.callee.uc_stack.ss_sp = base;
+    call.callee.uc_stack.ss_size = kSegmentSize;
+    call.callee.uc_link = &call.caller;
+    makecontext(&call.callee, SegmentMain, 0);
+    const std::uintptr_t savedFloor = stackFloor;
+    const std::uintptr_t savedSwitch = switchBelow;
+    stackFloor = reinterpret_cast<std::uintptr_t>(base) + kGuardSize + ReserveFor(kSegmentSize);
+    switchBelow = stackFloor + kSwitchMargin;
+    ++segmentsInUse;
+    startingCall = &call;
+    void* fakeStack = nullptr;
+    StartSwitch(&fakeStack, base, kSegmentSize);
+    const bool switched = SwapContext(&call.caller, &call.callee) == 0;
+    FinishSwitch(fakeStack, nullptr, nullptr);
+    --segmentsInUse;
+    stackFloor = savedFloor;
+    switchBelow = savedSwitch;
+    ReleaseSegment(base);
+    if (!switched) throw EStackOverflow("Stack overflow");
+    if (call.error) std::rethrow_exception(call.error);
+    return std::move(call.result);
+}
 
 } // namespace
 
 void ksCheckStack() {
-    if (!stackFloorKnown) {
-        stackFloor = FindStackFloor();
-        stackFloorKnown = true;
-    }
+    if (!stackFloorKnown) FindStackBounds();
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor)
         throw EStackOverflow("Stack overflow");
+}
+
+Variant ksCallWithStack(Variant (*fn)(void*), void* arg) {
+    if (!stackFloorKnown) FindStackBounds();
+    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    if (here < switchBelow) {
+        if (segmentsInUse < kMaxSegments)
+            if (void* base = AcquireSegment()) return RunOnSegment(fn, arg, base);
+        if (here < stackFloor) throw EStackOverflow("Stack overflow");
+    }
+    return fn(arg);
 }
 
 Variant ksEvalNode(TksExpressionNode* node) {

@@ -108,5 +108,8 @@ Variant ksEvalNode(TksExpressionNode* node);
 // calls it at every level, so that script recursion through deep expressions ends with an
 // error instead of a crash however the frames add up.
 void ksCheckStack();
+// Runs fn(arg) for a script call: on a fresh stack segment when this thread's stack is nearly
+// used up, with EStackOverflow once the segments allowed per thread are used up too.
+Variant ksCallWithStack(Variant (*fn)(void*), void* arg);
 // A binary operator over two values, with the short ways for integers and floats.
 Variant ksBinaryOp(TksOp op, const Variant& left, const Variant& right);

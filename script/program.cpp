@@ -185,17 +185,12 @@ void TksProcVariable::RestoreLocals() {
     for (std::size_t i = 0; i < n; ++i) locals_[i]->Value = std::move(saved_[savedTop_ + i]);
 }
 
-namespace {
-
-// Script calls in progress on this thread; deep recursion ends with an error, not a crash.
-thread_local int callDepth = 0;
-constexpr int kMaxCallDepth = 400;
-
-} // namespace
-
 Variant TksProcVariable::GetValue() {
-    if (callDepth >= kMaxCallDepth) throw EStackOverflow("Stack overflow");
-    ksCheckStack();
+    return ksCallWithStack([](void* self) { return static_cast<TksProcVariable*>(self)->Call(); },
+                           this);
+}
+
+Variant TksProcVariable::Call() {
     TksScript* lp = LocalProgram.get();
     TksScript* main = lp->MainProgram();
     const bool wasActive = Active;
@@ -221,14 +216,12 @@ Variant TksProcVariable::GetValue() {
         TksScript* savedActive;
         bool wasActive;
         ~Restore() {
-            --callDepth;
             lp->ExitRequested = lp->StopRequested = lp->Running = false;
             lp->BreakRequested = lp->ContinueRequested = false;
             main->ActiveProgram = savedActive;
             self->Active = wasActive;
         }
     } restore{this, lp, main, savedActive, wasActive};
-    ++callDepth;
     lp->MainBlock->Execute();
     if (IsFunction) return Linked->GetValue();
     return Variant::Null();

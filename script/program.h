@@ -149,6 +149,7 @@ public:
     void AddProcParam(std::unique_ptr<TksParamItem> param);
 
 private:
+    Variant Call();
     // A stack of saved values that only grows; savedTop_ is its height.
     std::vector<Variant> saved_;
     std::size_t savedTop_ = 0;

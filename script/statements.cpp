@@ -1,6 +1,9 @@
 // Statement execution: lists, assignments, calls, branches, loops, try, break/continue/exit.
 #include "script/statements.h"
 
+#include <exception>
+#include <typeinfo>
+
 #include "script/script.h"
 
 TksStatement::TksStatement(TksScript* script, std::string sourcePosition, std::string unitName)
@@ -24,30 +27,88 @@ bool TksStatement::RunLine() {
 
 void TksStatement::Execute() { ExecuteList(); }
 
+namespace {
+
+// The innermost statement that an error passes names the place of the error. Noted while the
+// error unwinds rather than by catching and rethrowing it at every level: deep recursion would
+// otherwise rethrow once per level (slow under sanitizers).
+struct ErrorPlace {
+    TksScript* script;
+    TksStatement* item = nullptr;
+    int pending = std::uncaught_exceptions();
+    ~ErrorPlace() {
+        if (!item || std::uncaught_exceptions() <= pending) return;
+        TksScript* root = script->Root();
+        if (root->RunErrorPosition.empty()) {
+            root->RunErrorPosition = item->SourcePosition;
+            root->RunErrorUnitName = item->UnitName;
+        }
+    }
+};
+
+} // namespace
+
 void TksStatement::ExecuteList() {
     TksScript* s = Script;
+    ErrorPlace place{s};
     for (const auto& item : items_) {
-        if (s->StopRequested) return;
-        try {
-            item->Execute();
-        } catch (const Exception&) {
-            // The innermost statement that an error passes names the place of the error.
-            TksScript* root = s->Root();
-            if (root->RunErrorPosition.empty()) {
-                root->RunErrorPosition = item->SourcePosition;
-                root->RunErrorUnitName = item->UnitName;
-            }
-            throw;
-        }
-        if (s->BreakRequested || s->ContinueRequested || s->ExitRequested) return;
+        if (s->StopRequested) break;
+        place.item = item.get();
+        item->Execute();
+        if (s->BreakRequested || s->ContinueRequested || s->ExitRequested) break;
     }
+    place.item = nullptr;
 }
 
 // ---- assignments ------------------------------------------------------------------------------
 
+namespace {
+
+// Storing a String in the variable keeps it as it is, and reading gives the stored value.
+bool StoresTextAsGiven(TksCustomVariable* v) {
+    const std::type_info& type = typeid(*v);
+    if (type == typeid(TksStringVariable) || type == typeid(TksParamItem)) return true;
+    return type == typeid(TksVariable) && !static_cast<TksVariable*>(v)->OnGetVarValue &&
+           v->VarType != kvtInt && v->VarType != kvtBool && v->VarType != kvtFloat;
+}
+
+} // namespace
+
 void TksAssignmentStmt::BindShortcuts() {
     destVar_ = dynamic_cast<TksVariableDesignator*>(Destination.get()) ? Destination->Linked : nullptr;
     sourceNode_ = Expression->RootNode();
+    appendable_ = destVar_ && StoresTextAsGiven(destVar_);
+    TksExpressionNode* n = sourceNode_;
+    if (appendable_ && n->Kind == TksNodeKind::Operator && n->Op == TksOp::StrCat && n->Right &&
+        n->Left && n->Left->Kind == TksNodeKind::Designator && n->Left->Direct == destVar_)
+        strCatTail_ = n->Right;
+}
+
+bool TksAssignmentStmt::AppendInPlace(std::string_view tail, bool wideTail) {
+    if (!appendable_ || destVar_->ReadOnly) return false;
+    Variant& text = destVar_->Value;
+    // The concatenation is wide when either side is.
+    if (wideTail && !text.IsWideString()) return false;
+    return text.AppendInPlace(tail);
+}
+
+// x := x & tail. The operator copies its left side before the right one runs, so the append
+// happens only when the right side left x's text as it was.
+void TksAssignmentStmt::ExecuteStrCat() {
+    Variant head = destVar_->Value;
+    const Variant tail = ksEvalNode(strCatTail_);
+    if (!head.IsString()) {
+        Store(VarAdd(head, tail));
+        return;
+    }
+    const std::string text = VarToStr(tail);
+    const Variant& now = destVar_->Value;
+    if (!head.IsWideString() && now.IsString() && &now.StringValue() == &head.StringValue()) {
+        head = Variant();
+        if (AppendInPlace(text, false)) return;
+        head = destVar_->Value;
+    }
+    Store(Variant(head.StringValue() + text));
 }
 
 Variant TksAssignmentStmt::Source() { return ksEvalNode(sourceNode_); }
@@ -61,7 +122,10 @@ void TksAssignmentStmt::Store(const Variant& value) {
 
 void TksAssignmentStmt::Execute() {
     if (RunLine()) return;
-    Store(Source());
+    if (strCatTail_)
+        ExecuteStrCat();
+    else
+        Store(Source());
 }
 
 namespace {
@@ -79,7 +143,12 @@ void Compound(TksOp op, TksCustomVariable* destVar, TksDesignator& dest, const V
 
 void TksAssignPlusStmt::Execute() {
     if (RunLine()) return;
-    Compound(TksOp::Plus, destVar_, *Destination, Source());
+    const Variant tail = Source();
+    // String + String concatenates; other operands take the operator's rules.
+    if (tail.IsString() && destVar_ && destVar_->Value.IsString() &&
+        AppendInPlace(tail.StringValue(), tail.IsWideString()))
+        return;
+    Compound(TksOp::Plus, destVar_, *Destination, tail);
 }
 
 void TksAssignMinusStmt::Execute() {

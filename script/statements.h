@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/expression.h"
@@ -49,8 +50,18 @@ public:
 protected:
     Variant Source();
     void Store(const Variant& value);
+    // Appends to the destination's own text; false, changing nothing, when that would differ
+    // from storing the concatenation or the text is shared.
+    bool AppendInPlace(std::string_view tail, bool wideTail);
     TksCustomVariable* destVar_ = nullptr;
     TksExpressionNode* sourceNode_ = nullptr;
+    // destVar_ stores a String as given and is read without a host call.
+    bool appendable_ = false;
+    // For "x := x & tail": the tail.
+    TksExpressionNode* strCatTail_ = nullptr;
+
+private:
+    void ExecuteStrCat();
 };
 
 class TksAssignPlusStmt : public TksAssignmentStmt {

@@ -134,6 +134,15 @@ Variant Variant::FromWideString(std::string text) {
 
 const std::string& Variant::StringValue() const noexcept { return VariantAccess::Str(*this)->text; }
 
+bool Variant::AppendInPlace(std::string_view text) {
+    if (kind_ != VariantKind::String) return false;
+    VariantString* block = VariantAccess::Str(*this);
+    // acquire: a copy released on another thread must have finished reading the text.
+    if (block->refs.load(std::memory_order_acquire) != 1) return false;
+    block->text.append(text);
+    return true;
+}
+
 TVarType Variant::VarType() const noexcept {
     switch (kind_) {
         case VariantKind::Empty: return varEmpty;

@@ -4,8 +4,9 @@
 //
 // A Variant is 16 bytes: a kind tag and an 8-byte payload. Numbers, dates and booleans live in
 // the payload (no allocation, copies are a few moves); strings and arrays point to a reference-
-// counted block. Strings are immutable once made; arrays copy on write, so copying a Variant
-// always behaves as copying the value.
+// counted block. Strings are immutable once shared (only a Variant holding the sole reference
+// may append in place); arrays copy on write, so copying a Variant always behaves as copying the
+// value.
 //
 // Host objects travel as Int32 handles from object_handle.h, never as raw pointers.
 
@@ -190,6 +191,10 @@ public:
     double DoubleValue() const noexcept { return u_.d; }  // Double and Date
     bool BoolValue() const noexcept { return u_.i64 != 0; }
     const std::string& StringValue() const noexcept;  // String only
+    // Appends to a String whose text no other Variant shares, in place (amortised constant
+    // time); false, leaving everything unchanged, for any other value. The text may be this
+    // String's own.
+    bool AppendInPlace(std::string_view text);
 
     // C++ operators with the Variant rules (hidden friends, so they apply only to Variants).
     friend Variant operator+(const Variant& a, const Variant& b) { return VarAdd(a, b); }

@@ -368,6 +368,30 @@ TEST_F(VariantTest, CopiesAndMovesKeepValues) {
     EXPECT_EQ(copy.AsString(), moved.AsString());
 }
 
+
+// Only a String nobody else holds grows in place; shared text and other kinds refuse unchanged.
+TEST_F(VariantTest, AppendInPlaceOnlyOnUnsharedStrings) {
+    Variant s(std::string("ab"));
+    EXPECT_TRUE(s.AppendInPlace("cd"));
+    EXPECT_TRUE(s.AppendInPlace(s.StringValue()));  // its own text
+    EXPECT_EQ(s.StringValue(), "abcdabcd");
+
+    Variant copy = s;
+    EXPECT_FALSE(s.AppendInPlace("x"));
+    EXPECT_FALSE(copy.AppendInPlace("x"));
+    EXPECT_EQ(copy.StringValue(), "abcdabcd");
+    copy = Variant();
+    EXPECT_TRUE(s.AppendInPlace("x"));
+    EXPECT_EQ(s.StringValue(), "abcdabcdx");
+
+    Variant wide = Variant::FromWideString("w");
+    EXPECT_TRUE(wide.AppendInPlace("v"));
+    EXPECT_TRUE(wide.IsWideString());
+    for (Variant other : {Variant(), Variant::Null(), Variant(5), Variant(1.5)}) {
+        EXPECT_FALSE(other.AppendInPlace("x"));
+        EXPECT_FALSE(other.IsString());
+    }
+}
 TEST_F(VariantTest, ArraysHaveBoundsAndDefaultElements) {
     Variant a = VarArrayCreate({1, 2, 0, 2}, varInteger);
     EXPECT_EQ(VarArrayDimCount(a), 2);

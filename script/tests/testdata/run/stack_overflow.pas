@@ -4,5 +4,5 @@ begin
 end;
 begin
   WriteLn(R(399));
-  WriteLn(R(100000));
+  WriteLn(R(1000000));
 end.
