@@ -319,6 +319,7 @@ TksCustomVariable* TksScript::AddType(std::string_view typeName, TksVarType varT
 
 bool TksScript::Compile() {
     ErrorText.clear();
+    ErrorUnitName.clear();
     try {
         TksILParser parser(*this);
         parser.LoadGrammar(syntaxType_);

@@ -29,6 +29,20 @@ TEST_F(ProgramTest, UnitsComeFromTheUnitEvent) {
     EXPECT_EQ(Run("PascalScript", "uses 'helpers';\nbegin WriteLn(Half(84)) end."), "42\n");
 }
 
+TEST_F(ProgramTest, ACompileErrorNamesItsOwnUnitOnly) {
+    script.OnGetUnit = [](const std::string& unit, std::string& text) {
+        if (unit == "broken") text = "function F: Integer; begin Result := end; begin end.";
+    };
+    script.SetSyntaxType("PascalScript");
+    script.Lines().SetText("uses 'broken';\nbegin end.");
+    EXPECT_FALSE(script.Compile());
+    EXPECT_EQ(script.ErrorUnitName, "broken");
+    // The next failed compile is in the main program: no unit may be blamed for it.
+    script.Lines().SetText("begin WriteLn( end.");
+    EXPECT_FALSE(script.Compile());
+    EXPECT_EQ(script.ErrorUnitName, "");
+}
+
 TEST_F(ProgramTest, ArraysAndCharacters) {
     EXPECT_EQ(Run("PascalScript", R"(var m: array[1..2, 1..3] of Integer; s: String; v: Variant;
   a: array[10] of Integer;
