@@ -282,13 +282,12 @@ std::uintptr_t FindStackFloor() {
 
 // Constant-initialised, so reading them on every evaluation step costs no guard.
 thread_local std::uintptr_t stackFloor = 0;
-thread_local std::uintptr_t switchBelow = 0;
 thread_local bool stackFloorKnown = false;
 thread_local int segmentsInUse = 0;
 
 void FindStackBounds() {
     stackFloor = FindStackFloor();
-    switchBelow = stackFloor ? stackFloor + kSwitchMargin : 0;
+    ksSwitchBelow = stackFloor ? stackFloor + kSwitchMargin : 0;
     stackFloorKnown = true;
 }
 
@@ -392,9 +391,9 @@ Variant RunOnSegment(Variant (*fn)(void*), void* arg, void* base) {
     call.callee.uc_link = &call.caller;
     makecontext(&call.callee, SegmentMain, 0);
     const std::uintptr_t savedFloor = stackFloor;
-    const std::uintptr_t savedSwitch = switchBelow;
+    const std::uintptr_t savedSwitch = ksSwitchBelow;
     stackFloor = reinterpret_cast<std::uintptr_t>(base) + kGuardSize + ReserveFor(kSegmentSize);
-    switchBelow = stackFloor + kSwitchMargin;
+    ksSwitchBelow = stackFloor + kSwitchMargin;
     ++segmentsInUse;
     startingCall = &call;
     void* fakeStack = nullptr;
@@ -403,7 +402,7 @@ Variant RunOnSegment(Variant (*fn)(void*), void* arg, void* base) {
     FinishSwitch(fakeStack, nullptr, nullptr);
     --segmentsInUse;
     stackFloor = savedFloor;
-    switchBelow = savedSwitch;
+    ksSwitchBelow = savedSwitch;
     ReleaseSegment(base);
     if (!switched) throw EStackOverflow("Stack overflow");
     if (call.error) std::rethrow_exception(call.error);
@@ -411,6 +410,8 @@ Variant RunOnSegment(Variant (*fn)(void*), void* arg, void* base) {
 }
 
 } // namespace
+
+thread_local constinit std::uintptr_t ksSwitchBelow = 0;
 
 void ksCheckStack() {
     if (!stackFloorKnown) FindStackBounds();
@@ -421,7 +422,7 @@ void ksCheckStack() {
 Variant ksCallWithStack(Variant (*fn)(void*), void* arg) {
     if (!stackFloorKnown) FindStackBounds();
     const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    if (here < switchBelow) {
+    if (here < ksSwitchBelow) {
         if (segmentsInUse < kMaxSegments)
             if (void* base = AcquireSegment()) return RunOnSegment(fn, arg, base);
         if (here < stackFloor) throw EStackOverflow("Stack overflow");

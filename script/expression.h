@@ -111,5 +111,11 @@ void ksCheckStack();
 // Runs fn(arg) for a script call: on a fresh stack segment when this thread's stack is nearly
 // used up, with EStackOverflow once the segments allowed per thread are used up too.
 Variant ksCallWithStack(Variant (*fn)(void*), void* arg);
+// The frame address below which a script call moves to a fresh segment; 0 until known.
+extern thread_local constinit std::uintptr_t ksSwitchBelow;
+// Whether a call made from here fits on the current stack: the common case, kept inline.
+inline bool ksStackHasRoom() {
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) >= ksSwitchBelow;
+}
 // A binary operator over two values, with the short ways for integers and floats.
 Variant ksBinaryOp(TksOp op, const Variant& left, const Variant& right);

@@ -186,6 +186,7 @@ void TksProcVariable::RestoreLocals() {
 }
 
 Variant TksProcVariable::GetValue() {
+    if (ksStackHasRoom()) return Call();
     return ksCallWithStack([](void* self) { return static_cast<TksProcVariable*>(self)->Call(); },
                            this);
 }

@@ -1,7 +1,6 @@
 // Statement execution: lists, assignments, calls, branches, loops, try, break/continue/exit.
 #include "script/statements.h"
 
-#include <exception>
 #include <typeinfo>
 
 #include "script/script.h"
@@ -27,37 +26,24 @@ bool TksStatement::RunLine() {
 
 void TksStatement::Execute() { ExecuteList(); }
 
-namespace {
-
-// The innermost statement that an error passes names the place of the error. Noted while the
-// error unwinds rather than by catching and rethrowing it at every level: deep recursion would
-// otherwise rethrow once per level (slow under sanitizers).
-struct ErrorPlace {
-    TksScript* script;
-    TksStatement* item = nullptr;
-    int pending = std::uncaught_exceptions();
-    ~ErrorPlace() {
-        if (!item || std::uncaught_exceptions() <= pending) return;
-        TksScript* root = script->Root();
-        if (root->RunErrorPosition.empty()) {
-            root->RunErrorPosition = item->SourcePosition;
-            root->RunErrorUnitName = item->UnitName;
-        }
-    }
-};
-
-} // namespace
-
 void TksStatement::ExecuteList() {
     TksScript* s = Script;
-    ErrorPlace place{s};
     for (const auto& item : items_) {
-        if (s->StopRequested) break;
-        place.item = item.get();
-        item->Execute();
-        if (s->BreakRequested || s->ContinueRequested || s->ExitRequested) break;
+        if (s->StopRequested) return;
+        // A handler costs nothing while no error passes, unlike a guard object per list.
+        try {
+            item->Execute();
+        } catch (...) {
+            // The innermost statement that an error passes names the place of the error.
+            TksScript* root = s->Root();
+            if (root->RunErrorPosition.empty()) {
+                root->RunErrorPosition = item->SourcePosition;
+                root->RunErrorUnitName = item->UnitName;
+            }
+            throw;
+        }
+        if (s->BreakRequested || s->ContinueRequested || s->ExitRequested) return;
     }
-    place.item = nullptr;
 }
 
 // ---- assignments ------------------------------------------------------------------------------
