@@ -16,12 +16,10 @@
 #include "engine/text_measurer.h"
 #include "platform/graphics/font.h"
 #include "platform/graphics/geometry.h"
+#include "report/text_drawing.h" // TpgwHAlign, TpgwVAlign
 
 class TCanvas;
 class TWideStrings;
-
-enum TpgwHAlign { haLeft, haRight, haCenter, haBlock };
-enum TpgwVAlign { vaTop, vaBottom, vaCenter };
 
 // Paragraph flags of a wrapped line.
 inline constexpr int kFirstParagraphLine = 1;

@@ -113,6 +113,7 @@ public:
     TpgwRestrictions Restrictions() const { return restrictions_; }
     void SetRestrictions(TpgwRestrictions value) { restrictions_ = value; }
     bool DesignTimeObject() const { return designTimeObject_; }
+    void SetDesignTimeObject(bool value) { designTimeObject_ = value; }
     bool ReadingTemplate() const { return readingTemplate_; }
     void SetReadingTemplate(bool value) { readingTemplate_ = value; }
     bool WritingTemplate() const { return writingTemplate_; }
@@ -312,6 +313,8 @@ public:
     virtual Variant Calc(const std::string& /*expression*/) { return Variant::Null(); }
     // Makes view the object that expressions evaluated during its output refer to as "self".
     virtual void SetSelfValue(TpgwComponent* /*view*/) {}
+    // The script variable "Value": the value an object shows, for its highlight condition.
+    virtual void SetScriptValue(const Variant& /*value*/) {}
     // Whether a run rebuilds dialog forms from the template afterwards (engine option).
     virtual bool DestroyForms() const { return true; }
     // Shows text in the progress line (dialog-control hints).

@@ -7,11 +7,16 @@
 
 #include "platform/core/persistent.h"
 #include "platform/ui/form.h"
+#include "script/classes_binding.h"
+#include "script/ini_binding.h"
+#include "script/sys_functions.h"
 #include "report/component.h"
 #include "report/data_set.h"
 #include "report/line_view.h"
+#include "report/memo_view.h"
 #include "report/page.h"
 #include "report/report.h"
+#include "report/script_binding.h"
 #include "report/resources.h"
 #include "report/styles.h"
 #include "report/variables.h"
@@ -74,6 +79,15 @@ void StartModules() {
     // Whatever else a program starts, the object model comes first.
     RegisterModule(TpgwModuleStage::ObjectModel, "pgwClass", ObjectModelStartup,
                    ObjectModelShutdown);
+    // The built-ins come first in every script, then the class, INI and report bindings.
+    RegisterModule(TpgwModuleStage::ScriptBindings, "ks_isysfunctions", ksRegisterSysFunctions,
+                   ksUnregisterSysFunctions);
+    RegisterModule(TpgwModuleStage::ScriptBindings, "ks_iclassesrtti", ksRegisterClassesBinding,
+                   ksUnregisterClassesBinding);
+    RegisterModule(TpgwModuleStage::ScriptBindings, "ks_iinirtti", ksRegisterIniBinding,
+                   ksUnregisterIniBinding);
+    RegisterModule(TpgwModuleStage::ScriptBindings, "pgwiReport", pgwRegisterReportBinding,
+                   pgwUnregisterReportBinding);
     s.counter = 1;
     std::vector<const TpgwModuleEntry*> pending;
     for (const TpgwModuleEntry& e : s.entries)
@@ -120,6 +134,7 @@ void ObjectModelStartup() {
     RegisterClasses<TpgwReport, TpgwStyleItem>();
     RegisterViewClasses();
     RegisterLineAndPictureClasses();
+    RegisterMemoClasses();
     RegisterBandAndPageClasses();
     GetResources().UpdateScriptMessages();
 }

@@ -12,6 +12,7 @@
 #include "platform/ui/timer.h"
 #include "report/abstract_bases.h"
 #include "report/data_set.h"
+#include "report/expression_cache.h"
 #include "report/options.h"
 #include "report/report_data_sets.h"
 #include "report/resources.h"
@@ -20,6 +21,7 @@
 #include "report/utils.h"
 #include "report/variables.h"
 #include "report/xml_serializer.h"
+#include "script/script.h"
 
 namespace {
 
@@ -139,6 +141,8 @@ TpgwReport::TpgwReport(TComponent* owner) : TpgwCustomReport(owner), version_(kR
         engine_->SetPreviewPages(previewPages_.get());
         previewPages_->SetEngine(engine_.get());
     }
+    script_ = std::make_unique<TksScript>(nullptr);
+    expressionCache_ = std::make_unique<TpgwExpressionCache>(script_.get());
     Clear();
 }
 
@@ -368,6 +372,8 @@ void TpgwReport::Clear() {
     OnRunDialogs.clear();
     OnStartReport.clear();
     OnStopReport.clear();
+    // The script must not reach the objects just freed.
+    repointScriptObjects();
 }
 
 void TpgwReport::ReportErrors() {

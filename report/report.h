@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/core/string_list.h"
 #include "platform/core/variant.h"
@@ -16,11 +18,15 @@
 
 class TForm;
 class TTimer;
+class TksCustomVariable;
+class TksMethodHelper;
+class TksScript;
 class TpgwCustomDesigner;
 class TpgwCustomEngine;
 class TpgwCustomPreview;
 class TpgwCustomPreviewPages;
 class TpgwEngineOptions;
+class TpgwExpressionCache;
 class TpgwPreviewOptions;
 class TpgwPrintOptions;
 class TpgwReportDataSets;
@@ -140,6 +146,40 @@ public:
     std::string ClassDescription() const override;
     void DefineProperties(TFiler& filer) override;
 
+    // ---- preparation and evaluation (report_prepare.cpp)
+    // The report's script: its objects, variables, macros and compiled ScriptText.
+    TksScript* Script() const { return script_.get(); }
+    TpgwExpressionCache* ExpressionCache() const { return expressionCache_.get(); }
+    // Runs the engine over the template; true when the run completed and no error was
+    // collected. With DestroyForms the template is saved before and reloaded after the run.
+    bool BuildPreparedPages(bool clearLastReport = true);
+    // Registers objects, variables and functions in the script and compiles it; false (with
+    // "clScrError" in Errors) when it does not compile.
+    bool SetUpScript();
+    // The value of an expression for the report's own use (memo texts, highlights): a failure
+    // is entered into Errors, prefixed by ActiveObjectName, and raised as ECalcError.
+    Variant Calc(const std::string& expression) override;
+    // The same, evaluated in the context of caller (none: the report's script).
+    Variant CalcIn(const std::string& expression, TksScript* caller);
+    // For a script's own call: a failure raises "Error in Calc expression: ..." and leaves
+    // Errors alone.
+    Variant CalcFromScript(const std::string& expression);
+    // Fields, system variables, OnGetValue, report and global variables and items of the
+    // report's script, in that order; false when none knows expression.
+    bool DirectValue(const std::string& expression, Variant& value);
+    void CallScriptEvent(const std::string& procedure, TpgwComponent* sender,
+                         bool runWhenNotRunning) override;
+    void CallScriptEventWithParams(const std::string& procedure, std::vector<Variant>& params,
+                                   bool runWhenNotRunning) override;
+    void FireBeforePrint(TpgwComponent* object);
+    void FireAfterPrint(TpgwComponent* object);
+    void FirePreviewClick(TpgwComponent* object, TMouseButton button, TShiftState shift,
+                          bool& modified, bool doubleClick);
+    // The script variables "Value" and "Self"; nothing before the first set-up.
+    void SetScriptValue(const Variant& value) override;
+    void SetSelfValue(TpgwComponent* view) override;
+    bool DestroyForms() const override;
+
     // Host events.
     TNotifyEvent OnBeginDoc, OnEndDoc, OnPreview, OnPrintReport, OnAfterPrintReport, OnClosePreview,
         OnAfterScriptCompile;
@@ -166,6 +206,17 @@ private:
     void restoreFrom(TpgwReport& kept);
     std::unique_ptr<TpgwReport> makeAncestorCopy(const std::string& fileName);
     std::string homeFolder() const;
+    Variant calc(const std::string& expression, TksScript* caller, bool fromScript);
+    bool directValue(const std::string& expression, Variant& value, TksScript* caller,
+                     bool fromScript);
+    bool systemValue(int index, Variant& value);
+    Variant variableValue(const std::string& name, const Variant& stored, TksScript* caller,
+                          bool fromScript);
+    void addScriptFunctions();
+    Variant macroValue(const std::string& name, TksMethodHelper& call);
+    Variant getValue(const std::string& name);
+    void reloadAfterRun(TStream& work);
+    void repointScriptObjects();
 
     std::unique_ptr<TpgwReportDataSets> dataSets_;
     std::unique_ptr<TpgwVariables> variables_;
@@ -179,6 +230,16 @@ private:
     std::unique_ptr<TpgwCustomEngine> engine_;
     std::unique_ptr<TpgwCustomPreviewPages> previewPages_;
     std::unique_ptr<TpgwReport> ancestor_;
+    // The cache's child script refers to the script: declared after it, it goes first.
+    std::unique_ptr<TksScript> script_;
+    std::unique_ptr<TpgwExpressionCache> expressionCache_;
+    // The script items of the report's objects, by object name: they are pointed at the new
+    // objects when a run reloads the template.
+    std::vector<std::pair<TksCustomVariable*, std::string>> scriptObjects_;
+    TksCustomVariable* valueVariable_ = nullptr;
+    TksCustomVariable* selfVariable_ = nullptr;
+    // Report variables being evaluated, innermost last: a variable met again refers to itself.
+    std::vector<std::string> variablesInCalc_;
     TTimer* timer_ = nullptr; // owned as a component
     TStringList systemVariableNames_;
     TStringList expandedDrillDowns_;

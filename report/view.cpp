@@ -607,7 +607,12 @@ void TpgwView::ExpandBrackets(std::string& text) {
         if (start == std::string::npos) break;
         std::size_t end = start;
         std::string expression;
-        ExtractExpression(result, "[", "]", expression, end, start);
+        try {
+            ExtractExpression(result, "[", "]", expression, end, start);
+        } catch (const EConvertError&) {
+            // An unclosed bracket is text: stored templates with a stray "[" still print.
+            break;
+        }
         if (end == start) break;
         const std::string value = VarToStr(report->Calc(expression));
         result.replace(start, end - start + 1, value);

@@ -20,6 +20,7 @@
 #include "report/abstract_bases.h"
 #include "report/picture_view.h"
 #include "report/report.h"
+#include "report/tests/null_preview_pages.h"
 #include "report/xml_document.h"
 
 namespace {
@@ -228,49 +229,13 @@ TEST_F(PictureCache, AFileThatCannotBeMadeRaisesAndLosesNothing) {
 
 namespace {
 // The part of a prepared-page store that pictures use: AddPicture into a cache.
-class TCachePages : public TpgwCustomPreviewPages {
+class TCachePages : public TNullPreviewPages {
 public:
-    using TpgwCustomPreviewPages::TpgwCustomPreviewPages;
+    using TNullPreviewPages::TNullPreviewPages;
     void AddPicture(TpgwComponent* picture) override {
         ++added;
         cache.AddPicture(dynamic_cast<TpgwPictureView*>(picture));
     }
-    int GetCount() override { return 0; }
-    TpgwComponent* GetPage(int) override { return nullptr; }
-    void GetPageSize(int, int&, int&) override {}
-    void Clear() override {}
-    void Initialize() override {}
-    void AddObject(TpgwComponent*) override {}
-    void AddPage(TpgwComponent*) override {}
-    void AddSourcePage(TpgwComponent*) override {}
-    void AddToSourcePage(TpgwComponent*) override {}
-    void BeginPass() override {}
-    void ClearFirstPassPages() override {}
-    void CutObjects(int) override {}
-    void Finish() override {}
-    void IncLogicalPageNumber() override {}
-    void ResetLogicalPageNumber() override {}
-    void PasteObjects(double, double) override {}
-    void ShiftAnchors(int, int) override {}
-    bool BandExists(TpgwComponent*) override { return false; }
-    int GetCurPosition() override { return 0; }
-    int GetAnchorCurPosition() override { return 0; }
-    double GetLastY(double) override { return 0; }
-    int GetLogicalPageNo() override { return 0; }
-    int GetLogicalTotalPages() override { return 0; }
-    void AddEmptyPage(int) override {}
-    void DeletePage(int) override {}
-    void ModifyPage(int, TpgwComponent*) override {}
-    void DrawPage(int, TCanvas&, double, double, double, double) override {}
-    void ObjectOver(int, int, int, TMouseButton, TShiftState, double, int, int, bool, TCursor&,
-                    bool) override {}
-    void AddFrom(TpgwReport*) override {}
-    void LoadFromStream(TStream&, bool) override {}
-    void SaveToStream(TStream&) override {}
-    bool LoadFromFile(const std::string&, bool) override { return false; }
-    void SaveToFile(const std::string&) override {}
-    bool Print() override { return false; }
-    bool Export(TpgwCustomExportFilter*) override { return false; }
 
     TpgwPictureCache cache;
     int added = 0;

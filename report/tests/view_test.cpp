@@ -432,11 +432,13 @@ TEST_F(Views, BracketExpansionCases) {
     }
 
     // A failure leaves the text as it was; the caller records the error.
-    for (const char* bad : {"ok [1+2] [bad!]", "ok [1+2] [unclosed"}) {
-        std::string text = bad;
-        EXPECT_THROW(view->ExpandBrackets(text), Exception) << bad;
-        EXPECT_EQ(text, bad);
-    }
+    std::string failing = "ok [1+2] [bad!]";
+    EXPECT_THROW(view->ExpandBrackets(failing), Exception);
+    EXPECT_EQ(failing, "ok [1+2] [bad!]");
+    // An unclosed bracket is no expression and no error: it prints as it stands.
+    std::string unclosed = "ok [1+2] [unclosed";
+    view->ExpandBrackets(unclosed);
+    EXPECT_EQ(unclosed, "ok 3 [unclosed");
 
     // Without a report nothing is evaluated.
     TpgwView loose(nullptr);

@@ -1,0 +1,17 @@
+#include "engine/engine_module.h"
+
+#include "engine/png_object.h"
+#include "engine/text_drawing_adapter.h"
+#include "report/module_startup.h"
+
+void RegisterEngineModule() {
+    // The memos draw through the engine's text layout, installed before any report prepares.
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwEngine", [] {
+        RegisterPNGGraphicClass();
+        InstallEngineTextDrawing();
+    });
+}
+
+namespace {
+[[maybe_unused]] const bool registered = (RegisterEngineModule(), true);
+} // namespace
