@@ -1,6 +1,6 @@
 #pragma once
-// The report's classes registered by name for templates, with a stand-in for the memo (its
-// real class comes later).
+// The report's classes registered by name for templates, with a small memo double: template
+// text and a style, none of the real memo's text layout, so these tests need no engine.
 
 #include <memory>
 #include <string>
