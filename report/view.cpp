@@ -793,6 +793,8 @@ void TpgwHighlight::RegisterProperties(TClassBuilder<TpgwHighlight>& b) {
     b.Add("Font", TypeInfoOfClass(TFont::StaticClass()), &H::Font, &H::SetFont);
     b.Add("Color", TypeInfoColor(), &H::Color, &H::SetColor).Default(clNone);
     b.Add("Condition", TypeInfoString(), &H::Condition, &H::SetCondition);
+    // Set while printing only; published so that a prepared page read back keeps it.
+    b.Add("Active", TypeInfoBoolean(), &H::Active, &H::SetActive).Default(0);
 }
 
 void TpgwHighlight::Assign(const TPersistent* source) {

@@ -211,6 +211,17 @@ TEST_F(Memos, HighlightFollowsItsCondition) {
     m->FetchData();
     EXPECT_FALSE(m->Highlight()->Active());
 
+    // A prepared page's attributes bring the state back.
+    {
+        TMemoryStream unused;
+        TpgwXMLSerializer reader(unused);
+        reader.SetOwner(&report);
+        auto* back = dynamic_cast<TpgwMemoView*>(
+            reader.ObjectFromText(&report, "TpgwMemoView Highlight.Active=\"1\"", false));
+        ASSERT_NE(back, nullptr);
+        EXPECT_TRUE(back->Highlight()->Active());
+    }
+
     // The shown value reaches the script as "Value" before the condition is evaluated.
     TpgwMemoView* seven = memo("[7]");
     seven->Highlight()->SetCondition("Value");
