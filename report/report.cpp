@@ -802,3 +802,8 @@ void TpgwReport::EnsureDataPage() {
         left += 64;
     }
 }
+
+void TpgwReport::SetTerminated(bool v) {
+    terminated_ = v;
+    if (v && script_) script_->Terminate();
+}

@@ -102,7 +102,8 @@ public:
     bool Modified() const { return modified_; }
     void SetModified(bool v) { modified_ = v; }
     bool Terminated() const { return terminated_; }
-    void SetTerminated(bool v) { terminated_ = v; }
+    // Setting it stops the report's script where it runs, as well as the engine's loops.
+    void SetTerminated(bool v);
     bool ReloadingAfterRun() const { return reloadingAfterRun_; }
     void SetReloadingAfterRun(bool v) { reloadingAfterRun_ = v; }
     const std::string& ActiveObjectName() const { return activeObjectName_; }

@@ -19,6 +19,7 @@
 #include "report/options.h"
 #include "report/page.h"
 #include "report/report.h"
+#include "report/script_binding.h"
 #include "report/report_data_sets.h"
 #include "report/resources.h"
 #include "report/tests/rc_doubles.h"
@@ -129,6 +130,7 @@ class ReportPrepare : public ::testing::Test {
 protected:
     void SetUp() override {
         ksRegisterSysFunctions();
+        pgwRegisterReportBinding();
         RegisterReportDoubles();
         RegisterMemoClasses();
         savedEngineClass_ = EngineClass();
@@ -454,6 +456,20 @@ TEST_F(ReportPrepare, DestroyFormsKeepsTheTemplate) {
     ASSERT_TRUE(report->BuildPreparedPages()) << report->Errors().Text();
     EXPECT_EQ(report->Variables()->Variables("Counter"), Variant(42));
     EXPECT_EQ(report->FindObject("Memo1")->Left(), 50);
+}
+
+TEST_F(ReportPrepare, TerminatedFromTheScriptStopsIt) {
+    std::vector<std::string> asked;
+    report->OnGetValue = [&](const std::string& name, Variant& value) {
+        asked.push_back(name);
+        value = Variant(1);
+    };
+    setScript("PascalScript",
+              "begin\r\n  Report.Calc('Before');\r\n  Report.Terminated := True;\r\n"
+              "  Report.Calc('After');\r\nend.");
+    report->BuildPreparedPages();
+    EXPECT_EQ(asked, std::vector<std::string>{"Before"}) << report->Errors().Text();
+    EXPECT_TRUE(report->Terminated());
 }
 
 TEST_F(ReportPrepare, ErrorsOfAFailedReloadJoinThoseOfTheRun) {
