@@ -1,6 +1,7 @@
 #include "engine/engine_module.h"
 
 #include "engine/png_object.h"
+#include "engine/preview_pages.h"
 #include "engine/text_drawing_adapter.h"
 #include "report/module_startup.h"
 
@@ -9,6 +10,7 @@ void RegisterEngineModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwEngine", [] {
         RegisterPNGGraphicClass();
         InstallEngineTextDrawing();
+        InstallPreviewPages();
     });
 }
 
