@@ -278,7 +278,7 @@ TEST_F(TemplateChainFuzz, WellFormedChainsLoadAsModelledAndSaveBack) {
 }
 
 TEST_F(TemplateChainFuzz, DamagedChainsLoadAndSaveBack) {
-    fuzz::Random random(fuzz::Seed() ^ 0x5bd1e995u);
+    fuzz::Random random(fuzz::StartValue() ^ 0x5bd1e995u);
     const long iterations = fuzz::Iterations(80);
     for (long n = 0; n < iterations; ++n) {
         const bool throughHandler = random.OneIn(5);

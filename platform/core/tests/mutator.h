@@ -1,6 +1,6 @@
 #pragma once
 // Deterministic input mutation for the fuzz tests. A CI run uses the test's own bounded count;
-// LUMETRA_FUZZ_ITERATIONS raises it for a long run by hand, LUMETRA_FUZZ_SEED varies the inputs.
+// LUMETRA_FUZZ_ITERATIONS raises it for a long run by hand, LUMETRA_FUZZ_START varies the inputs.
 
 #include <algorithm>
 #include <cstdint>
@@ -17,15 +17,15 @@ inline long Iterations(long ciDefault) {
     return ciDefault;
 }
 
-inline std::uint64_t Seed() {
-    if (const char* text = std::getenv("LUMETRA_FUZZ_SEED")) return std::strtoull(text, nullptr, 10);
+inline std::uint64_t StartValue() {
+    if (const char* text = std::getenv("LUMETRA_FUZZ_START")) return std::strtoull(text, nullptr, 10);
     return 0x9E3779B97F4A7C15ull;
 }
 
 // xorshift64*: the same sequence on every machine, unlike the standard distributions.
 class Random {
 public:
-    explicit Random(std::uint64_t seed = Seed()) : state_(seed ? seed : 1) {}
+    explicit Random(std::uint64_t start = StartValue()) : state_(start ? start : 1) {}
     std::uint64_t Next() {
         state_ ^= state_ >> 12;
         state_ ^= state_ << 25;

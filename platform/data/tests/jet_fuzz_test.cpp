@@ -3,7 +3,7 @@
 // the terminal, a damaged file leaves no copy in the cache, and no file is written to.
 //
 // CI runs a bounded count; a longer run by hand:
-//   LUMETRA_FUZZ_ITERATIONS=5000 LUMETRA_FUZZ_SEED=7 platform_data_tests --gtest_filter='JetFuzz*'
+//   LUMETRA_FUZZ_ITERATIONS=5000 LUMETRA_FUZZ_START=7 platform_data_tests --gtest_filter='JetFuzz*'
 // The output of each run is captured, a sanitizer's report too: add ASAN_OPTIONS=log_path=...
 // to read one.
 
@@ -128,7 +128,7 @@ TEST(JetFuzzTest, MutatedPagesGiveRowsOrAClearError) {
 
         const Outcome o = OpenAndQuery(path);
         SCOPED_TRACE("run " + std::to_string(run) +
-                     ", LUMETRA_FUZZ_SEED=" + std::to_string(fuzz::Seed()));
+                     ", LUMETRA_FUZZ_START=" + std::to_string(fuzz::StartValue()));
         EXPECT_EQ(o.printed, "");
         EXPECT_TRUE(FileState::Of(path) == before);
         if (!o.opened) {
@@ -148,8 +148,8 @@ TEST(JetFuzzTest, MutatedPagesGiveRowsOrAClearError) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("Jet fuzz: %ld inputs in %.1f s, LUMETRA_FUZZ_SEED=%llu\n", runs, seconds,
-                static_cast<unsigned long long>(fuzz::Seed()));
+    std::printf("Jet fuzz: %ld inputs in %.1f s, LUMETRA_FUZZ_START=%llu\n", runs, seconds,
+                static_cast<unsigned long long>(fuzz::StartValue()));
     for (const auto& [kind, count] : outcomes)
         std::printf("  %6d  %s\n", count, kind.c_str());
     EXPECT_TRUE(FileState::Of(SharedExams()) == shared);

@@ -13,7 +13,7 @@
 namespace {
 
 // Every record kind, shape, clip operation and state field the stored form carries.
-TRecording seedRecording() {
+TRecording sampleRecording() {
     TRecordingCanvas c(48, 40);
     c.Pen().SetColor(clNavy);
     c.Pen().SetWidth(3);
@@ -81,12 +81,12 @@ void exercise(const TMetafile& meta) {
 } // namespace
 
 TEST(MetafileFuzz, MutatedRecordingsLoadOrRaise) {
-    const TMetafile previous(seedRecording());
-    const auto seedBytes = previous.SaveToBytes();
+    const TMetafile previous(sampleRecording());
+    const auto sampleBytes = previous.SaveToBytes();
     constexpr std::size_t kHeader = 20; // signature, frame and resolution
 
     // Mutants that load join the pool, so edits pile up on inputs that still parse.
-    std::vector<std::string> pool{std::string(seedBytes.begin(), seedBytes.end())};
+    std::vector<std::string> pool{std::string(sampleBytes.begin(), sampleBytes.end())};
     fuzz::Random random;
     const long iterations = fuzz::Iterations(1000);
     long loaded = 0;
