@@ -175,57 +175,7 @@ protected:
     }
 
     // A SQLite twin of the exam table, written through the data layer from the Jet rows.
-    std::string MakeSqliteCopy(TADOConnection& jet) {
-        TADOTable source(nullptr);
-        source.SetConnection(&jet);
-        source.SetTableName("patient");
-        source.Open();
-        std::string path = dir / "copy.db";
-        TADOConnection out(nullptr);
-        out.SetConnectionString("Provider=SQLite;Data Source=" + path);
-        std::string create = "create table patient (", insert = "insert into patient values (";
-        for (int i = 0; i < source.FieldCount(); ++i) {
-            const TField& f = *source.Fields()[i];
-            std::string type;
-            switch (f.DataType()) {
-            case ftInteger:
-                type = "INTEGER";
-                break;
-            case ftWideString:
-                type = "VARCHAR(" + std::to_string(f.Size()) + ")";
-                break;
-            case ftMemo:
-                type = "LONGTEXT";
-                break;
-            case ftDateTime:
-                type = "DATETIME";
-                break;
-            case ftCurrency:
-                type = "CURRENCY";
-                break;
-            case ftBoolean:
-                type = "BOOLEAN";
-                break;
-            default:
-                ADD_FAILURE() << f.FieldName() << " " << FieldTypeName(f.DataType());
-                type = "BLOB";
-            }
-            create += (i ? ", " : "") + f.FieldName() + " " + type;
-            insert += (i ? ", :p" : ":p") + std::to_string(i);
-        }
-        out.Execute(create + ")");
-        out.Execute("begin");
-        TADOCommand cmd(nullptr);
-        cmd.SetConnection(&out);
-        cmd.SetCommandText(insert + ")");
-        for (source.First(); !source.Eof(); source.Next()) {
-            for (int i = 0; i < source.FieldCount(); ++i)
-                cmd.Parameters()->Items(i)->SetValue(source.Fields()[i]->Value());
-            cmd.Execute();
-        }
-        out.Execute("commit");
-        return path;
-    }
+    std::string MakeSqliteCopy(TADOConnection& jet) { return ::MakeSqliteCopy(jet, dir / "copy.db"); }
 
     static constexpr std::size_t kJet4Page = 4096;
     FixedFormats formats{"yyyy-m-d"};

@@ -59,42 +59,7 @@ protected:
     }
 
     // The exam table written through the data layer into a SQLite file.
-    std::string MakeCopy() {
-        TADOTable source(nullptr);
-        source.SetConnection(&jet);
-        source.SetTableName("patient");
-        source.Open();
-        std::string path = dir / "copy.db";
-        TADOConnection out(nullptr);
-        out.SetConnectionString("Provider=SQLite;Data Source=" + path);
-        const std::map<TFieldType, std::string> types = {{ftInteger, "INTEGER"},
-                                                         {ftMemo, "LONGTEXT"},
-                                                         {ftDateTime, "DATETIME"},
-                                                         {ftCurrency, "CURRENCY"},
-                                                         {ftBoolean, "BOOLEAN"}};
-        std::string create = "create table patient (", insert = "insert into patient values (";
-        for (int i = 0; i < source.FieldCount(); ++i) {
-            const TField& f = *source.Fields()[i];
-            auto type = types.find(f.DataType());
-            EXPECT_TRUE(type != types.end() || f.DataType() == ftWideString) << f.FieldName();
-            create +=
-                (i ? ", " : "") + f.FieldName() + " " +
-                (type != types.end() ? type->second : "VARCHAR(" + std::to_string(f.Size()) + ")");
-            insert += (i ? ", :p" : ":p") + std::to_string(i);
-        }
-        out.Execute(create + ")");
-        out.Execute("begin");
-        TADOCommand cmd(nullptr);
-        cmd.SetConnection(&out);
-        cmd.SetCommandText(insert + ")");
-        for (source.First(); !source.Eof(); source.Next()) {
-            for (int i = 0; i < source.FieldCount(); ++i)
-                cmd.Parameters()->Items(i)->SetValue(source.Fields()[i]->Value());
-            cmd.Execute();
-        }
-        out.Execute("commit");
-        return path;
-    }
+    std::string MakeCopy() { return MakeSqliteCopy(jet, dir / "copy.db"); }
 
     // The rows of `sql`, sorted (ties of TOP come in no set order), and the column names.
     static Rows Run(TADOConnection& conn, const std::string& sql,
