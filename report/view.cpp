@@ -143,6 +143,10 @@ void UnknownViewProperty(std::string_view name) {
 
 void DrawThickLine(TCanvas& canvas, int x, int y, int x1, int y1, int width) {
     if (width == 0) width = 1;
+    // One copy per pixel: a hostile frame or shadow width would draw (and record) a line a
+    // billion times. No device is this wide.
+    constexpr int kMaxThickLine = 1 << 15;
+    width = std::min(width, kMaxThickLine);
     const int first = -(width / 2);
     const int last = width % 2 == 0 ? width / 2 - 1 : width / 2;
     const bool mostlyHorizontal = std::abs(x1 - x) > std::abs(y1 - y);

@@ -13,6 +13,9 @@ constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
 constexpr std::size_t kPlaceableHeader = 22;
 constexpr std::size_t kMetaHeader = 18;
 constexpr std::size_t kEmfHeader = 88;
+// ToImage rasterises the frame: a header may not claim more than this many pixels (the canvas
+// and the image handed back take four bytes a pixel each), as for the other metafile reader.
+constexpr long long kMaxFramePixels = (1LL << 30) / 8;
 
 std::uint16_t u16(std::span<const std::uint8_t> d, std::size_t at) {
     return static_cast<std::uint16_t>(d[at] | d[at + 1] << 8);
@@ -82,6 +85,9 @@ void TWindowsMetafile::LoadFromBytes(std::span<const std::uint8_t> data) {
     } else {
         invalid("unknown signature");
     }
+    if (static_cast<long long>(width) * height > kMaxFramePixels)
+        invalid("frame of " + std::to_string(width) + " x " + std::to_string(height) +
+                " is too large");
     if (length > data.size())
         invalid("truncated: " + std::to_string(length) + " bytes declared, " +
                 std::to_string(data.size()) + " present");

@@ -11,6 +11,7 @@
 
 #include "platform/core/exception.h"
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/metafile.h"
 #include "platform/graphics/raster_canvas.h"
 #include "report/data_set.h"
 #include "report/tests/golden_image.h"
@@ -567,6 +568,18 @@ TEST_F(Views, ThickLinesAreParallelOnePixelLines) {
         EXPECT_EQ(ink.Right, c.ink.Right);
         EXPECT_EQ(ink.Bottom, c.ink.Bottom);
     }
+}
+
+TEST_F(Views, HostileWidthsDrawABoundedNumberOfLines) {
+    auto* view = make<TFullView>(0, 0, 50, 50);
+    view->Frame()->SetTyp(ftAll);
+    view->Frame()->SetStyle(fsDash);
+    view->Frame()->SetWidth(1e7);
+    view->Frame()->SetDropShadow(true);
+    view->Frame()->SetShadowWidth(1e7);
+    TRecordingCanvas canvas(60, 60);
+    view->Draw(canvas, 1, 1, 0, 0);
+    EXPECT_LE(canvas.Recording().RecordCount(), 6u * 40000u);
 }
 
 // ---- shapes

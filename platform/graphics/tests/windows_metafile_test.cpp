@@ -52,6 +52,9 @@ TEST(WindowsMetafile, DamagedHeadersRaiseAndKeepTheMetafile) {
     samples::put32At(emfTooLong, 48, 4096);
     auto emfSmall = samples::Emf(2540, 1270);
     samples::put32At(emfSmall, 48, 40);
+    // Frames whose pixels ToImage could not hold: gigabytes from a header of a few bytes.
+    auto wmfHuge = samples::PlaceableWmf(-32768, -32768, 32767, 32767, 1);
+    auto emfHuge = samples::Emf(2000000, 2000000);
     const std::vector<std::vector<std::uint8_t>> damaged = {
         {},
         {'B', 'M'},
@@ -59,7 +62,9 @@ TEST(WindowsMetafile, DamagedHeadersRaiseAndKeepTheMetafile) {
         noInch,
         std::vector<std::uint8_t>(good.begin(), good.end() - 2),
         emfTooLong,
-        emfSmall};
+        emfSmall,
+        wmfHuge,
+        emfHuge};
     for (const auto& bytes : damaged) {
         EXPECT_THROW(meta.LoadFromBytes(bytes), EInvalidGraphic) << bytes.size();
         EXPECT_FALSE(meta.Enhanced());
