@@ -10,37 +10,6 @@
 #include "report/picture_view.h"
 #include "report/resources.h"
 
-namespace {
-
-int roundToInt(double value) {
-    return static_cast<int>(Round(value));
-}
-
-// A diagonal has only the stock pen styles; the rest of the frame styles draw it solid.
-TPenStyle diagonalPenStyle(TpgwFrameStyle style) {
-    switch (style) {
-    case fsDash:
-        return psDash;
-    case fsDot:
-        return psDot;
-    case fsDashDot:
-        return psDashDot;
-    case fsDashDotDot:
-        return psDashDotDot;
-    default:
-        return psSolid;
-    }
-}
-
-void setPen(TCanvas& canvas, TColor color, int width, TPenStyle style) {
-    TPenData pen;
-    pen.Color = color;
-    pen.Width = width;
-    pen.Style = style;
-    canvas.Pen().SetData(pen);
-}
-
-} // namespace
 
 // ---- TpgwCustomLineView
 // --------------------------------------------------------------------------
@@ -85,7 +54,7 @@ void TpgwCustomLineView::DrawDiagonal() {
         canvas.Brush().SetStyle(bsSolid);
         canvas.Brush().SetColor(Color());
     }
-    setPen(canvas, frame.Color(), 1, diagonalPenStyle(frame.Style()));
+    SetPlainPen(canvas, frame.Color(), 1, FramePenStyle(frame.Style()));
     DrawThickLine(canvas, x_, y_, x1_, y1_, fw_);
     DrawArrows();
 }
@@ -117,17 +86,17 @@ void TpgwCustomLineView::DrawArrow(int tipX, int tipY, int otherX, int otherY) {
         ny = 0;
     }
     const TPoint tip{tipX, tipY};
-    const TPoint wing1{roundToInt(baseX - aw * nx), roundToInt(baseY - aw * ny)};
-    const TPoint wing2{roundToInt(baseX + aw * nx), roundToInt(baseY + aw * ny)};
+    const TPoint wing1{RoundToPixel(baseX - aw * nx), RoundToPixel(baseY - aw * ny)};
+    const TPoint wing2{RoundToPixel(baseX + aw * nx), RoundToPixel(baseY + aw * ny)};
     TCanvas& canvas = *canvas_;
     const TColor color = Frame()->Color();
     if (arrowSolid_) {
-        setPen(canvas, color, 1, psSolid);
+        SetPlainPen(canvas, color, 1, psSolid);
         canvas.Brush().SetStyle(bsSolid);
         canvas.Brush().SetColor(color);
         canvas.Polygon({tip, wing1, wing2, tip});
     } else {
-        setPen(canvas, color, roundToInt(Frame()->Width() * scaleX_), psSolid);
+        SetPlainPen(canvas, color, RoundToPixel(Frame()->Width() * scaleX_), psSolid);
         canvas.Polyline({wing1, tip, wing2});
     }
 }

@@ -25,22 +25,6 @@ constexpr int kDefaultCharset = 1;
 constexpr std::size_t kMaxDelimiter = 255;
 constexpr std::size_t kMaxFormatStr = 255;
 
-int roundToInt(double value) {
-    return static_cast<int>(Round(std::clamp(value, -1e9, 1e9)));
-}
-
-bool differs(double a, double b) {
-    return std::fabs(a - b) > 0.0001;
-}
-
-void addAttr(std::string& text, std::string_view name, std::string_view value) {
-    text += ' ';
-    text += name;
-    text += "=\"";
-    text += value;
-    text += '"';
-}
-
 const char* boolText(bool value) {
     return value ? "1" : "0";
 }
@@ -480,36 +464,36 @@ std::string TpgwCustomMemoView::ChangedAttributes(TpgwComponent* reference) {
     std::string text = TpgwStretcheable::ChangedAttributes(reference);
     auto* ref = dynamic_cast<TpgwCustomMemoView*>(reference);
     if (ref) {
-        if (autoWidth_ != ref->autoWidth_) addAttr(text, "AutoWidth", boolText(autoWidth_));
-        if (differs(charSpacing_, ref->charSpacing_))
-            addAttr(text, "CharSpacing", FloatToStr(charSpacing_));
-        if (differs(gapX_, ref->gapX_)) addAttr(text, "GapX", FloatToStr(gapX_));
-        if (differs(gapY_, ref->gapY_)) addAttr(text, "GapY", FloatToStr(gapY_));
-        if (hAlign_ != ref->hAlign_) addAttr(text, "HAlign", std::to_string(hAlign_));
+        if (autoWidth_ != ref->autoWidth_) AddAttribute(text, "AutoWidth", boolText(autoWidth_));
+        if (AttributeDiffers(charSpacing_, ref->charSpacing_))
+            AddAttribute(text, "CharSpacing", FloatToStr(charSpacing_));
+        if (AttributeDiffers(gapX_, ref->gapX_)) AddAttribute(text, "GapX", FloatToStr(gapX_));
+        if (AttributeDiffers(gapY_, ref->gapY_)) AddAttribute(text, "GapY", FloatToStr(gapY_));
+        if (hAlign_ != ref->hAlign_) AddAttribute(text, "HAlign", std::to_string(hAlign_));
         if (highlight_->Active() != ref->highlight_->Active())
-            addAttr(text, "Highlight.Active", boolText(highlight_->Active()));
-        if (differs(lineSpacing_, ref->lineSpacing_))
-            addAttr(text, "LineSpacing", FloatToStr(lineSpacing_));
+            AddAttribute(text, "Highlight.Active", boolText(highlight_->Active()));
+        if (AttributeDiffers(lineSpacing_, ref->lineSpacing_))
+            AddAttribute(text, "LineSpacing", FloatToStr(lineSpacing_));
         if (useDefaultCharset_ != ref->useDefaultCharset_)
-            addAttr(text, "UseDefaultCharset", boolText(useDefaultCharset_));
+            AddAttribute(text, "UseDefaultCharset", boolText(useDefaultCharset_));
     }
     std::u16string lines;
     for (int i = 0; i < memo_->Count(); ++i) {
         if (i > 0) lines += u"\r\n";
         lines += memo_->StringRef(i);
     }
-    addAttr(text, "u", EncodeXMLText(Utf16ToUtf8Lenient(lines)));
+    AddAttribute(text, "u", EncodeXMLText(Utf16ToUtf8Lenient(lines)));
     if (ref) {
-        if (differs(paragraphGap_, ref->paragraphGap_))
-            addAttr(text, "ParagraphGap", FloatToStr(paragraphGap_));
-        if (rotation_ != ref->rotation_) addAttr(text, "Rotation", std::to_string(rotation_));
-        if (rtlReading_ != ref->rtlReading_) addAttr(text, "RTLReading", boolText(rtlReading_));
-        if (underlines_ != ref->underlines_) addAttr(text, "Underlines", boolText(underlines_));
-        if (vAlign_ != ref->vAlign_) addAttr(text, "VAlign", std::to_string(vAlign_));
-        if (wordWrap_ != ref->wordWrap_) addAttr(text, "WordWrap", boolText(wordWrap_));
+        if (AttributeDiffers(paragraphGap_, ref->paragraphGap_))
+            AddAttribute(text, "ParagraphGap", FloatToStr(paragraphGap_));
+        if (rotation_ != ref->rotation_) AddAttribute(text, "Rotation", std::to_string(rotation_));
+        if (rtlReading_ != ref->rtlReading_) AddAttribute(text, "RTLReading", boolText(rtlReading_));
+        if (underlines_ != ref->underlines_) AddAttribute(text, "Underlines", boolText(underlines_));
+        if (vAlign_ != ref->vAlign_) AddAttribute(text, "VAlign", std::to_string(vAlign_));
+        if (wordWrap_ != ref->wordWrap_) AddAttribute(text, "WordWrap", boolText(wordWrap_));
     }
-    if (firstParaBreak_) addAttr(text, "FirstParaBreak", "1");
-    if (lastParaBreak_) addAttr(text, "LastParaBreak", "1");
+    if (firstParaBreak_) AddAttribute(text, "FirstParaBreak", "1");
+    if (lastParaBreak_) AddAttribute(text, "LastParaBreak", "1");
     // The next part of the same text continues the paragraph this one was cut in.
     firstParaBreak_ = lastParaBreak_;
     lastParaBreak_ = false;
@@ -542,25 +526,25 @@ TRect TpgwCustomMemoView::textRectFor(double scaleX, double scaleY, int x, int y
                                       int y1) const {
     const TpgwFrame& frame = *Frame();
     const double w = frame.Width();
-    if (hasSide(frame, ftLeft)) x += roundToInt((scaleX * w - 1) / 2);
-    if (hasSide(frame, ftRight)) x1 -= roundToInt(scaleX * w / 2);
-    if (hasSide(frame, ftTop)) y += roundToInt((scaleY * w - 1) / 2);
-    if (hasSide(frame, ftBottom)) y1 -= roundToInt(scaleY * w / 2);
-    const int gx = roundToInt(scaleX * gapX_);
-    const int gy = roundToInt(scaleY * gapY_);
+    if (hasSide(frame, ftLeft)) x += RoundToPixel((scaleX * w - 1) / 2);
+    if (hasSide(frame, ftRight)) x1 -= RoundToPixel(scaleX * w / 2);
+    if (hasSide(frame, ftTop)) y += RoundToPixel((scaleY * w - 1) / 2);
+    if (hasSide(frame, ftBottom)) y1 -= RoundToPixel(scaleY * w / 2);
+    const int gx = RoundToPixel(scaleX * gapX_);
+    const int gy = RoundToPixel(scaleY * gapY_);
     return TRect{x + gx, y + gy, x1 - gx + 1, y1 - gy + 1};
 }
 
 TRect TpgwCustomMemoView::layoutRect() const {
     // BeginDraw's arithmetic at scale 1 and offset 0, without touching the drawing state.
     const double left = AbsLeft(), top = AbsTop();
-    int x1 = roundToInt(left + Width());
-    int y1 = roundToInt(top + Height());
+    int x1 = RoundToPixel(left + Width());
+    int y1 = RoundToPixel(top + Height());
     if (Frame()->DropShadow()) {
-        x1 -= roundToInt(Frame()->ShadowWidth());
-        y1 -= roundToInt(Frame()->ShadowWidth());
+        x1 -= RoundToPixel(Frame()->ShadowWidth());
+        y1 -= RoundToPixel(Frame()->ShadowWidth());
     }
-    return textRectFor(1, 1, roundToInt(left), roundToInt(top), x1, y1);
+    return textRectFor(1, 1, RoundToPixel(left), RoundToPixel(top), x1, y1);
 }
 
 void TpgwCustomMemoView::BeginDraw(TCanvas& canvas, double scaleX, double scaleY, double offsetX,
@@ -611,7 +595,7 @@ void TpgwCustomMemoView::drawUnderlines(TpgwTextDrawing& td) {
     pen.Mode = pmCopy;
     canvas_->Pen().SetData(pen);
     for (double y = y_ + (gapY_ - lineSpacing_ + 1) * scaleY_ + step; y < y1_; y += step) {
-        const int at = roundToInt(y);
+        const int at = RoundToPixel(y);
         canvas_->MoveTo(x_, at);
         canvas_->LineTo(x1_, at);
     }

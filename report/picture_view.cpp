@@ -47,10 +47,6 @@ std::unique_ptr<TGraphic> graphicForData(std::span<const std::uint8_t> d) {
     return nullptr;
 }
 
-int roundToInt(double value) {
-    return static_cast<int>(Round(value));
-}
-
 } // namespace
 
 TpgwPictureView::TpgwPictureView(TComponent* owner)
@@ -142,7 +138,7 @@ void TpgwPictureView::Draw(TCanvas& canvas, double scaleX, double scaleY, double
         if (!stretched_) {
             canvas.SaveClip();
             canvas.IntersectClipRect(r);
-            const int w = roundToInt(pw * scaleX_), h = roundToInt(ph * scaleY_);
+            const int w = RoundToPixel(pw * scaleX_), h = RoundToPixel(ph * scaleY_);
             if (center_) {
                 r.Left += (dx_ - w) / 2;
                 r.Top += (dy_ - h) / 2;
@@ -156,9 +152,9 @@ void TpgwPictureView::Draw(TCanvas& canvas, double scaleX, double scaleY, double
                 const double kx = static_cast<double>(dx_) / pw;
                 const double ky = static_cast<double>(dy_) / ph;
                 if (ky > kx)
-                    r.Bottom = r.Top + roundToInt(ph * kx);
+                    r.Bottom = r.Top + RoundToPixel(ph * kx);
                 else
-                    r.Right = r.Left + roundToInt(pw * ky);
+                    r.Right = r.Left + RoundToPixel(pw * ky);
                 if (center_) {
                     const int mx = (dx_ - r.Width()) / 2, my = (dy_ - r.Height()) / 2;
                     r = {r.Left + mx, r.Top + my, r.Right + mx, r.Bottom + my};

@@ -14,58 +14,12 @@
 
 namespace {
 
-// Pixel positions far outside any device are held back, so that arithmetic on them cannot
-// overflow.
-int roundToInt(double value) {
-    return static_cast<int>(Round(std::clamp(value, -1e9, 1e9)));
-}
-
-bool differs(double a, double b) {
-    return std::fabs(a - b) > 0.0001;
-}
-
-void addAttr(std::string& text, std::string_view name, std::string_view value) {
-    text += ' ';
-    text += name;
-    text += "=\"";
-    text += value;
-    text += '"';
-}
-
 bool isHatch(TBrushStyle style) {
     return style >= bsHorizontal && style <= bsDiagCross;
 }
 
 bool hasSide(TpgwFrameTypes typ, TpgwFrameType side) {
     return (typ & FrameSide(side)) != 0;
-}
-
-// The platform pen of a frame style. The styles past dash-dot-dot have no stock pen of their
-// own: a double line is drawn with solid pens, alternate dots and squares get pens of their
-// own where a frame side draws them, and a shape outlines them solid.
-TPenStyle penStyleOf(TpgwFrameStyle style) {
-    switch (style) {
-    case fsDash:
-        return psDash;
-    case fsDot:
-        return psDot;
-    case fsDashDot:
-        return psDashDot;
-    case fsDashDotDot:
-        return psDashDotDot;
-    default:
-        return psSolid;
-    }
-}
-
-// Sets the canvas pen to a plain pen; a pen left with square caps or a dash pattern by a
-// previous object must not leak into the next.
-void plainPen(TCanvas& canvas, TColor color, int width, TPenStyle style) {
-    TPenData pen;
-    pen.Color = color;
-    pen.Width = width;
-    pen.Style = style;
-    canvas.Pen().SetData(pen);
 }
 
 void drawLine(TCanvas& canvas, int x, int y, int x1, int y1) {
@@ -140,6 +94,48 @@ void UnknownViewProperty(std::string_view name) {
 
 // ---- thick line
 // ----------------------------------------------------------------------------------
+
+int RoundToPixel(double value) {
+    constexpr double kLimit = 1 << 28;
+    return static_cast<int>(Round(std::clamp(value, -kLimit, kLimit)));
+}
+
+// A double line is drawn with solid pens, alternate dots and squares get pens of their own
+// where a frame side draws them, and a shape outlines them solid.
+TPenStyle FramePenStyle(TpgwFrameStyle style) {
+    switch (style) {
+    case fsDash:
+        return psDash;
+    case fsDot:
+        return psDot;
+    case fsDashDot:
+        return psDashDot;
+    case fsDashDotDot:
+        return psDashDotDot;
+    default:
+        return psSolid;
+    }
+}
+
+void SetPlainPen(TCanvas& canvas, TColor color, int width, TPenStyle style) {
+    TPenData pen;
+    pen.Color = color;
+    pen.Width = width;
+    pen.Style = style;
+    canvas.Pen().SetData(pen);
+}
+
+bool AttributeDiffers(double a, double b) {
+    return std::fabs(a - b) > 0.0001;
+}
+
+void AddAttribute(std::string& text, std::string_view name, std::string_view value) {
+    text += ' ';
+    text += name;
+    text += "=\"";
+    text += value;
+    text += '"';
+}
 
 void DrawThickLine(TCanvas& canvas, int x, int y, int x1, int y1, int width) {
     if (width == 0) width = 1;
@@ -296,17 +292,17 @@ std::string TpgwFrame::ChangedAttributes(const TpgwFrame& reference,
     const std::string p(prefix);
     const bool colorWritten = color_ != reference.color_;
     const bool styleWritten = style_ != reference.style_;
-    const bool widthWritten = differs(width_, reference.width_);
-    if (colorWritten) addAttr(text, p + "Color", std::to_string(color_));
+    const bool widthWritten = AttributeDiffers(width_, reference.width_);
+    if (colorWritten) AddAttribute(text, p + "Color", std::to_string(color_));
     if (dropShadow_ != reference.dropShadow_)
-        addAttr(text, p + "DropShadow", dropShadow_ ? "1" : "0");
+        AddAttribute(text, p + "DropShadow", dropShadow_ ? "1" : "0");
     if (shadowColor_ != reference.shadowColor_)
-        addAttr(text, p + "ShadowColor", std::to_string(shadowColor_));
-    if (differs(shadowWidth_, reference.shadowWidth_))
-        addAttr(text, p + "ShadowWidth", FloatToStr(shadowWidth_));
-    if (styleWritten) addAttr(text, p + "Style", std::to_string(style_));
-    if (typ_ != reference.typ_) addAttr(text, p + "Typ", std::to_string(typ_));
-    if (widthWritten) addAttr(text, p + "Width", FloatToStr(width_));
+        AddAttribute(text, p + "ShadowColor", std::to_string(shadowColor_));
+    if (AttributeDiffers(shadowWidth_, reference.shadowWidth_))
+        AddAttribute(text, p + "ShadowWidth", FloatToStr(shadowWidth_));
+    if (styleWritten) AddAttribute(text, p + "Style", std::to_string(style_));
+    if (typ_ != reference.typ_) AddAttribute(text, p + "Typ", std::to_string(typ_));
+    if (widthWritten) AddAttribute(text, p + "Width", FloatToStr(width_));
     // A line follows the frame member written above it unless it differs from the frame; a
     // member not written compares with the reference's line.
     const std::pair<const char*, TpgwFrameType> lines[] = {{"LeftLine.", ftLeft},
@@ -318,11 +314,11 @@ std::string TpgwFrame::ChangedAttributes(const TpgwFrame& reference,
         const TpgwFrameLine& ref = *reference.Line(side);
         const std::string lp = p + name;
         if (colorWritten ? line.Color() != color_ : line.Color() != ref.Color())
-            addAttr(text, lp + "Color", std::to_string(line.Color()));
+            AddAttribute(text, lp + "Color", std::to_string(line.Color()));
         if (styleWritten ? line.Style() != style_ : line.Style() != ref.Style())
-            addAttr(text, lp + "Style", std::to_string(line.Style()));
-        if (widthWritten ? line.Width() != width_ : differs(line.Width(), ref.Width()))
-            addAttr(text, lp + "Width", FloatToStr(line.Width()));
+            AddAttribute(text, lp + "Style", std::to_string(line.Style()));
+        if (widthWritten ? line.Width() != width_ : AttributeDiffers(line.Width(), ref.Width()))
+            AddAttribute(text, lp + "Width", FloatToStr(line.Width()));
     }
     return text;
 }
@@ -410,18 +406,18 @@ void TpgwView::SetDrawRect(TCanvas& canvas, double scaleX, double scaleY, double
     scaleY_ = scaleY;
     offsetX_ = offsetX;
     offsetY_ = offsetY;
-    x_ = roundToInt(offsetX + scaleX * absLeft);
-    y_ = roundToInt(offsetY + scaleY * absTop);
-    x1_ = roundToInt(offsetX + scaleX * (absLeft + width));
-    y1_ = roundToInt(offsetY + scaleY * (absTop + height));
+    x_ = RoundToPixel(offsetX + scaleX * absLeft);
+    y_ = RoundToPixel(offsetY + scaleY * absTop);
+    x1_ = RoundToPixel(offsetX + scaleX * (absLeft + width));
+    y1_ = RoundToPixel(offsetY + scaleY * (absTop + height));
     if (frame_->DropShadow()) {
         // The shadow lies inside the object's bounds.
-        x1_ -= roundToInt(scaleX * frame_->ShadowWidth());
-        y1_ -= roundToInt(scaleY * frame_->ShadowWidth());
+        x1_ -= RoundToPixel(scaleX * frame_->ShadowWidth());
+        y1_ -= RoundToPixel(scaleY * frame_->ShadowWidth());
     }
     dx_ = x1_ - x_;
     dy_ = y1_ - y_;
-    fw_ = roundToInt(scaleX * frame_->Width());
+    fw_ = RoundToPixel(scaleX * frame_->Width());
 }
 
 void TpgwView::DrawBackground() {
@@ -449,9 +445,9 @@ void TpgwView::DrawFrame() {
     TCanvas& canvas = *canvas_;
     const TpgwFrame& frame = *frame_;
     if (frame.DropShadow()) {
-        plainPen(canvas, frame.ShadowColor(), 1, psSolid);
-        const int sw = roundToInt(frame.ShadowWidth() * scaleX_);
-        const int sh = roundToInt(frame.ShadowWidth() * scaleY_);
+        SetPlainPen(canvas, frame.ShadowColor(), 1, psSolid);
+        const int sw = RoundToPixel(frame.ShadowWidth() * scaleX_);
+        const int sh = RoundToPixel(frame.ShadowWidth() * scaleY_);
         DrawThickLine(canvas, x1_ + sw / 2, y_ + sw, x1_ + sw / 2, y1_, sw);
         DrawThickLine(canvas, x_ + sh, y1_ + sh / 2, x1_ + sh, y1_ + sh / 2, sh);
     }
@@ -479,9 +475,9 @@ void TpgwView::DrawFrameSide(TpgwFrameType side, bool startJoined, bool endJoine
     TCanvas& canvas = *canvas_;
     const TpgwFrameLine& line = *frame_->Line(side);
     const TpgwFrameStyle style = line.Style();
-    const int p = roundToInt(line.Width() * scaleX_);
+    const int p = RoundToPixel(line.Width() * scaleX_);
     const bool solid = style == fsSolid || style == fsDouble;
-    plainPen(canvas, line.Color(), solid ? p : 1, solid ? psSolid : penStyleOf(style));
+    SetPlainPen(canvas, line.Color(), solid ? p : 1, solid ? psSolid : FramePenStyle(style));
 
     const int penWidth = canvas.Pen().Width();
     const bool plainFrame = frame_->Style() == fsSolid;
@@ -554,7 +550,7 @@ void TpgwView::DrawFrameSide(TpgwFrameType side, bool startJoined, bool endJoine
 
     if (style == fsAltDot || style == fsSquare) {
         if (color_ != clNone) {
-            plainPen(canvas, color_, 1, psSolid);
+            SetPlainPen(canvas, color_, 1, psSolid);
             DrawThickLine(canvas, x, y, x1, y1, p);
         }
         TPenData pen;
@@ -572,7 +568,7 @@ void TpgwView::DrawFrameSide(TpgwFrameType side, bool startJoined, bool endJoine
         }
         canvas.Pen().SetData(pen);
         drawLine(canvas, x, y, x1, y1);
-        plainPen(canvas, line.Color(), 1, psSolid);
+        SetPlainPen(canvas, line.Color(), 1, psSolid);
         return;
     }
 
@@ -629,14 +625,14 @@ std::string TpgwView::ChangedAttributes(TpgwComponent* reference) {
     std::string text = BaseChangedAttributes(reference);
     auto* ref = dynamic_cast<TpgwView*>(reference);
     if (!ref) return text;
-    if (brushStyle_ != ref->brushStyle_) addAttr(text, "BrushStyle", std::to_string(brushStyle_));
-    if (align_ != ref->align_) addAttr(text, "Align", std::to_string(align_));
-    if (color_ != ref->color_) addAttr(text, "Color", std::to_string(color_));
+    if (brushStyle_ != ref->brushStyle_) AddAttribute(text, "BrushStyle", std::to_string(brushStyle_));
+    if (align_ != ref->align_) AddAttribute(text, "Align", std::to_string(align_));
+    if (color_ != ref->color_) AddAttribute(text, "Color", std::to_string(color_));
     text += frame_->ChangedAttributes(*ref->frame_, "Frame.");
-    if (cursor_ != ref->cursor_) addAttr(text, "Cursor", std::to_string(cursor_));
-    if (printable_ != ref->printable_) addAttr(text, "Printable", printable_ ? "1" : "0");
-    if (tagStr_ != ref->tagStr_) addAttr(text, "TagStr", EncodeXMLText(tagStr_));
-    if (url_ != ref->url_) addAttr(text, "URL", EncodeXMLText(url_));
+    if (cursor_ != ref->cursor_) AddAttribute(text, "Cursor", std::to_string(cursor_));
+    if (printable_ != ref->printable_) AddAttribute(text, "Printable", printable_ ? "1" : "0");
+    if (tagStr_ != ref->tagStr_) AddAttribute(text, "TagStr", EncodeXMLText(tagStr_));
+    if (url_ != ref->url_) AddAttribute(text, "URL", EncodeXMLText(url_));
     return text;
 }
 
@@ -685,7 +681,7 @@ std::string TpgwShapeView::ClassDescription() const {
 std::string TpgwShapeView::ChangedAttributes(TpgwComponent* reference) {
     std::string text = TpgwView::ChangedAttributes(reference);
     if (auto* ref = dynamic_cast<TpgwShapeView*>(reference); ref && shape_ != ref->shape_)
-        addAttr(text, "Shape", std::to_string(shape_));
+        AddAttribute(text, "Shape", std::to_string(shape_));
     return text;
 }
 
@@ -726,8 +722,8 @@ void TpgwShapeView::Draw(TCanvas& canvas, double scaleX, double scaleY, double o
 void TpgwShapeView::Paint(TpgwFrameStyle style) {
     TCanvas& canvas = *canvas_;
     const TColor frameColor = Frame()->Color();
-    const TPenStyle penStyle = frameColor == clNone ? psClear : penStyleOf(style);
-    plainPen(canvas, frameColor, fw_, penStyle);
+    const TPenStyle penStyle = frameColor == clNone ? psClear : FramePenStyle(style);
+    SetPlainPen(canvas, frameColor, fw_, penStyle);
     canvas.Brush().SetStyle(bsSolid);
     canvas.SetBackgroundMode(bmOpaque);
     if (isHatch(BrushStyle())) {
@@ -758,7 +754,7 @@ void TpgwShapeView::DrawGeometry() {
         canvas.Rectangle(x, y, x1 + 1, y1 + 1);
         break;
     case skRoundRectangle: {
-        const int d = curve_ != 0 ? roundToInt(curve_ * scaleX_ * 10) : std::min(dx, dy) / 4;
+        const int d = curve_ != 0 ? RoundToPixel(curve_ * scaleX_ * 10) : std::min(dx, dy) / 4;
         canvas.RoundRect(x, y, x1 + 1, y1 + 1, d, d);
         break;
     }

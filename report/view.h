@@ -14,6 +14,7 @@
 #include "platform/graphics/brush.h"
 #include "platform/graphics/color.h"
 #include "platform/graphics/font.h"
+#include "platform/graphics/pen.h"
 #include "report/component.h"
 #include "report/data_set.h"
 
@@ -64,6 +65,19 @@ const TTypeInfo& TBrushStyleType();
 // canvas pen (0 counts as 1). The copies step vertically for a mostly horizontal line, else
 // horizontally.
 void DrawThickLine(TCanvas& canvas, int x, int y, int x1, int y1, int width);
+
+// Shared by the views' drawing and attribute writers.
+// A pixel position, rounded half to even; positions far outside any device are held back so
+// that the sums drawing makes of a few of them cannot overflow.
+int RoundToPixel(double value);
+// The platform pen of a frame style; the styles past dash-dot-dot have no stock pen and map to
+// solid.
+TPenStyle FramePenStyle(TpgwFrameStyle style);
+// A plain pen of that colour, width and style: caps or dashes an earlier object left go.
+void SetPlainPen(TCanvas& canvas, TColor color, int width, TPenStyle style);
+// Prepared-page attributes: floats differ beyond 0.0001; an attribute is ` name="value"`.
+bool AttributeDiffers(double a, double b);
+void AddAttribute(std::string& text, std::string_view name, std::string_view value);
 
 // One side of a frame. Its members are stored only where they differ from the frame's.
 class TpgwFrameLine : public TPersistent {
