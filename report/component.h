@@ -247,6 +247,8 @@ public:
     void SetSourceBand(TpgwComponent* band) { sourceBand_ = band; }
     // Objects that move down when this one grows (filled by the engine).
     std::vector<TpgwComponent*>& ShiftDependents() { return shiftDependents_; }
+    // How much the object grew in the current preparation of its band (set by the engine).
+    double GrowthAmount = 0;
 
 private:
     std::string description_;
