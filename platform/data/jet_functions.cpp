@@ -1007,21 +1007,27 @@ const JetFunction kFunctions[] = {
     {"Left", "jet_left", 2, 2,
      [](const Call& c) {
          if (c.AnyNull()) return c.Null();
-         c.Str(Substr(Text(c[0]), 0, sqlite3_value_int64(c[1])));
+         // A negative length is an error in Jet, not the whole text.
+         const long long k = sqlite3_value_int64(c[1]);
+         if (k < 0) throw JetError(kInvalidCall);
+         c.Str(Substr(Text(c[0]), 0, k));
      }},
     {"Right", "jet_right", 2, 2,
      [](const Call& c) {
          if (c.AnyNull()) return c.Null();
          std::string s = Text(c[0]);
          long long n = static_cast<long long>(Utf8Length(s)), k = sqlite3_value_int64(c[1]);
-         c.Str(Substr(s, k >= n ? 0 : k < 0 ? n : n - k, k));
+         if (k < 0) throw JetError(kInvalidCall);
+         c.Str(Substr(s, k >= n ? 0 : n - k, k));
      }},
     {"Mid", "mid", 2, 3,
      [](const Call& c) {
          if (c.AnyNull()) return c.Null();
          long long start = sqlite3_value_int64(c[1]);
          if (start < 1) throw JetError(kInvalidCall);
-         c.Str(Substr(Text(c[0]), start - 1, c.Has(2) ? sqlite3_value_int64(c[2]) : -1));
+         const long long length = c.Has(2) ? sqlite3_value_int64(c[2]) : -1;
+         if (c.Has(2) && length < 0) throw JetError(kInvalidCall);
+         c.Str(Substr(Text(c[0]), start - 1, length));
      }},
     {"InStr", "instr", 3, 3,
      [](const Call& c) {

@@ -198,19 +198,23 @@ TEST(JetDialect, FunctionsRunOnSQLiteFiles) {
     for (int i = 0; i < q.FieldCount(); ++i)
         EXPECT_EQ(q.Fields()[i]->AsString(), expected[i]) << i;
 
-    // Lengths at the ends of the integer range take what there is; a start before the first
-    // character is refused, as by Mid.
+    // Lengths at the top of the integer range take what there is; a negative length or a start
+    // before the first character is refused, as Jet refuses them.
     q.Close();
-    q.SQL().SetText("select Left(name, 9223372036854775807), Right(name, -9223372036854775808), "
+    q.SQL().SetText("select Left(name, 9223372036854775807), Right(name, 9223372036854775807), "
                     "Mid(name, 2, 9223372036854775807), InStr(9223372036854775807, name, '三') "
                     "from t");
     q.Open();
-    const char* extremes[] = {"张三丰", "", "三丰", "0"};
+    const char* extremes[] = {"张三丰", "张三丰", "三丰", "0"};
     for (int i = 0; i < q.FieldCount(); ++i)
         EXPECT_EQ(q.Fields()[i]->AsString(), extremes[i]) << i;
-    q.Close();
-    q.SQL().SetText("select InStr(-9223372036854775808, name, '三') from t");
-    EXPECT_THROW(q.Open(), EDatabaseError);
+    for (const char* refused :
+         {"InStr(-9223372036854775808, name, '三')", "Left(name, -1)",
+          "Right(name, -9223372036854775808)", "Mid(name, 2, -1)"}) {
+        q.Close();
+        q.SQL().SetText(std::string("select ") + refused + " from t");
+        EXPECT_THROW(q.Open(), EDatabaseError) << refused;
+    }
 }
 
 } // namespace
