@@ -114,10 +114,6 @@ int DatePart(const Variant& value, char part) {
 // ---- registration ---------------------------------------------------------------------------
 
 void pgwRegisterReportBinding() {
-    std::vector<TksHostModuleEntry>* list = HostModuleList();
-    if (!list) return;
-    for (const TksHostModuleEntry& e : *list)
-        if (e.Name == kModuleName) return;
     ksRegisterHostModule(kModuleName, [](TksScript* script) {
         return std::unique_ptr<TksRTTIModule>(new TpgwReportModule(script));
     });

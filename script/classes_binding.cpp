@@ -201,10 +201,6 @@ int TksList::Remove(TObject* item) {
 // -----------------------------------------------------------------------------------
 
 void ksRegisterClassesBinding() {
-    std::vector<TksHostModuleEntry>* list = HostModuleList();
-    if (!list) return;
-    for (const TksHostModuleEntry& e : *list)
-        if (e.Name == kModuleName) return;
     ksRegisterHostModule(kModuleName, [](TksScript* script) {
         return std::unique_ptr<TksRTTIModule>(new TksClassesModule(script));
     });

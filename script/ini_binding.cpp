@@ -116,10 +116,6 @@ void LoadIniFileFromStream(TCustomIniFile& ini, TStream& stream) {
 // ---- registration -------------------------------------------------------------------------------
 
 void ksRegisterIniBinding() {
-    std::vector<TksHostModuleEntry>* list = HostModuleList();
-    if (!list) return;
-    for (const TksHostModuleEntry& e : *list)
-        if (e.Name == kModuleName) return;
     ksRegisterHostModule(kModuleName, [](TksScript* script) {
         return std::unique_ptr<TksRTTIModule>(new TksIniModule(script));
     });

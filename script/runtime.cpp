@@ -111,8 +111,16 @@ std::vector<TksHostModuleEntry>* HostModuleList() {
     return s.list.get();
 }
 
-void ksRegisterHostModule(std::string name, TksRTTIModuleClass create) {
-    if (auto* list = HostModuleList()) list->push_back({std::move(name), std::move(create)});
+void ksRegisterHostModule(std::string name, TksRTTIModuleClass create, bool atFront) {
+    std::vector<TksHostModuleEntry>* list = HostModuleList();
+    if (!list) return;
+    for (const TksHostModuleEntry& e : *list)
+        if (e.Name == name) return;
+    TksHostModuleEntry entry{std::move(name), std::move(create)};
+    if (atFront)
+        list->insert(list->begin(), std::move(entry));
+    else
+        list->push_back(std::move(entry));
 }
 
 void ksUnregisterHostModule(const std::string& name) {

@@ -71,7 +71,9 @@ struct TksHostModuleEntry {
 // The process-wide list of binding-module classes, in registration order; nullptr after
 // ksFinalizeHostModuleList.
 std::vector<TksHostModuleEntry>* HostModuleList();
-void ksRegisterHostModule(std::string name, TksRTTIModuleClass create);
+// Appends a module class; a name already listed stays as it is (each module registers once).
+// atFront puts it before the others (the built-ins every script gets first).
+void ksRegisterHostModule(std::string name, TksRTTIModuleClass create, bool atFront = false);
 void ksUnregisterHostModule(const std::string& name);
 // Frees the list; HostModuleList answers nullptr from then on.
 void ksFinalizeHostModuleList();

@@ -316,14 +316,10 @@ TksShowMessageHandler ksSetShowMessageHandler(TksShowMessageHandler handler) {
 }
 
 void ksRegisterSysFunctions() {
-    std::vector<TksHostModuleEntry>* list = HostModuleList();
-    if (!list) return;
-    for (const TksHostModuleEntry& e : *list)
-        if (e.Name == kModuleName) return;
-    list->insert(list->begin(), TksHostModuleEntry{kModuleName, [](TksScript* script) {
-                                                       return std::unique_ptr<TksRTTIModule>(
-                                                           new TksSysFunctions(script));
-                                                   }});
+    ksRegisterHostModule(
+        kModuleName,
+        [](TksScript* script) { return std::unique_ptr<TksRTTIModule>(new TksSysFunctions(script)); },
+        true);
 }
 
 void ksUnregisterSysFunctions() {
