@@ -18,42 +18,12 @@
 #include "platform/core/stream.h"
 #include "platform/graphics/font_measurer.h"
 #include "platform/graphics/raster_canvas.h"
+#include "report/tests/calc_report.h"
 #include "report/tests/golden_image.h"
 #include "report/xml_document.h"
 #include "report/xml_serializer.h"
 
 namespace {
-
-// A report whose Calc answers from a table, adds up "1+2"-style sums, and fails otherwise.
-class TTableReport : public TpgwCustomReport {
-    LUMETRA_CLASS(TTableReport, TpgwCustomReport)
-public:
-    explicit TTableReport(TComponent* owner) : TpgwCustomReport(owner) {}
-
-    void SetScriptValue(const Variant& value) override { values["Value"] = value; }
-    Variant Calc(const std::string& expression) override {
-        calls.push_back(expression);
-        if (auto it = values.find(expression); it != values.end()) return it->second;
-        int sum = 0, term = 0;
-        bool digits = false;
-        for (char c : expression + "+") {
-            if (c >= '0' && c <= '9') {
-                term = term * 10 + (c - '0');
-                digits = true;
-            } else if (c == '+' && digits) {
-                sum += term;
-                term = 0;
-                digits = false;
-            } else {
-                throw Exception("Cannot evaluate " + expression);
-            }
-        }
-        return sum;
-    }
-
-    std::map<std::string, Variant> values;
-    std::vector<std::string> calls;
-};
 
 bool liberationSans() {
     return TFontMeasurer::Get("Arial", {}, 83)->FaceName() == "Liberation Sans";
@@ -103,7 +73,7 @@ protected:
         return text;
     }
 
-    TTableReport report{nullptr};
+    TCalcReport report{nullptr};
 };
 
 // ---- expressions and formats

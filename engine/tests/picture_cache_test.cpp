@@ -20,7 +20,7 @@
 #include "report/abstract_bases.h"
 #include "report/picture_view.h"
 #include "report/report.h"
-#include "report/tests/null_preview_pages.h"
+#include "report/tests/null_doubles.h"
 #include "report/xml_document.h"
 
 namespace {

@@ -32,28 +32,13 @@
 #include "report/page.h"
 #include "report/picture_view.h"
 #include "report/report.h"
+#include "report/tests/null_doubles.h"
 #include "report/xml_document.h"
 #include "report/xml_serializer.h"
 
 namespace {
 
-class TStubEngine : public TpgwCustomEngine {
-public:
-    using TpgwCustomEngine::TpgwCustomEngine;
-    void EndPage() override {}
-    void NewColumn() override {}
-    void NewPage() override {}
-    void ShowBand(TpgwComponent*) override {}
-    void ShowBandOfClass(const TClassInfo&) override {}
-    double HeaderHeight() override { return 0; }
-    double FooterHeight() override { return 0; }
-    double FreeSpace() override { return 0; }
-    Variant GetAggregateValue(const std::string&, const std::string&, TpgwComponent*,
-                              int) override {
-        return {};
-    }
-    bool Run() override { return true; }
-};
+using TStubEngine = TNullEngine;
 
 std::string Text(TpgwComponent* c) {
     TMemoryStream unused;

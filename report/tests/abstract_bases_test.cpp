@@ -2,7 +2,7 @@
 // report, its engine, its prepared pages and their outline.
 
 #include "report/abstract_bases.h"
-#include "report/tests/null_preview_pages.h"
+#include "report/tests/null_doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -140,22 +140,9 @@ public:
     void* LastItem() override { return nullptr; }
 };
 
-class TCountingEngine : public TpgwCustomEngine {
+class TCountingEngine : public TNullEngine {
 public:
-    using TpgwCustomEngine::TpgwCustomEngine;
-    void EndPage() override {}
-    void NewColumn() override {}
-    void NewPage() override {}
-    void ShowBand(TpgwComponent*) override {}
-    void ShowBandOfClass(const TClassInfo&) override {}
-    double HeaderHeight() override { return 0; }
-    double FooterHeight() override { return 0; }
-    double FreeSpace() override { return 0; }
-    Variant GetAggregateValue(const std::string&, const std::string&, TpgwComponent*,
-                              int) override {
-        return {};
-    }
-    bool Run() override { return true; }
+    using TNullEngine::TNullEngine;
 };
 
 class TCountingPages : public TNullPreviewPages {

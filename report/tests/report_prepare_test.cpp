@@ -19,6 +19,7 @@
 #include "report/options.h"
 #include "report/page.h"
 #include "report/report.h"
+#include "report/tests/null_doubles.h"
 #include "report/script_binding.h"
 #include "report/report_data_sets.h"
 #include "report/resources.h"
@@ -31,17 +32,9 @@ namespace {
 
 // Prints the objects of the report's first band, once per row: the output steps the engine
 // takes for each object, with the memo texts recorded before they are restored.
-class TStubEngine : public TpgwCustomEngine {
+class TStubEngine : public TNullEngine {
 public:
-    using TpgwCustomEngine::TpgwCustomEngine;
-    void EndPage() override {}
-    void NewColumn() override {}
-    void NewPage() override {}
-    void ShowBand(TpgwComponent*) override {}
-    void ShowBandOfClass(const TClassInfo&) override {}
-    double HeaderHeight() override { return 0; }
-    double FooterHeight() override { return 0; }
-    double FreeSpace() override { return 0; }
+    using TNullEngine::TNullEngine;
 
     struct AggregateCall {
         std::string Name, Expression;

@@ -24,7 +24,7 @@
 #include "report/page.h"
 #include "report/picture_view.h"
 #include "report/report.h"
-#include "report/tests/null_preview_pages.h"
+#include "report/tests/null_doubles.h"
 #include "report/variables.h"
 #include "script/classes_binding.h"
 #include "script/tests/binding_fixture.h"

@@ -14,43 +14,11 @@
 #include "platform/graphics/metafile.h"
 #include "platform/graphics/raster_canvas.h"
 #include "report/data_set.h"
+#include "report/tests/calc_report.h"
 #include "report/tests/golden_image.h"
 #include "report/xml_serializer.h"
 
 namespace {
-
-// A report whose Calc adds up integers ("1+2") or gives a value from a table, and that
-// remembers which view it was told about last.
-class TCalcReport : public TpgwCustomReport {
-    LUMETRA_CLASS(TCalcReport, TpgwCustomReport)
-public:
-    explicit TCalcReport(TComponent* owner) : TpgwCustomReport(owner) {}
-
-    Variant Calc(const std::string& expression) override {
-        calls.push_back(expression);
-        if (auto it = values.find(expression); it != values.end()) return it->second;
-        int sum = 0, term = 0;
-        bool digits = false;
-        for (char c : expression + "+") {
-            if (std::isdigit(static_cast<unsigned char>(c))) {
-                term = term * 10 + (c - '0');
-                digits = true;
-            } else if (c == '+' && digits) {
-                sum += term;
-                term = 0;
-                digits = false;
-            } else {
-                throw Exception("Cannot evaluate " + expression);
-            }
-        }
-        return sum;
-    }
-    void SetSelfValue(TpgwComponent* view) override { self = view; }
-
-    std::map<std::string, Variant> values;
-    std::vector<std::string> calls;
-    TpgwComponent* self = nullptr;
-};
 
 // A view that publishes every view property, a highlight and a display format, as text
 // objects do.

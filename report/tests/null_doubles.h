@@ -1,5 +1,5 @@
 #pragma once
-// A prepared-page store that does nothing and holds no page: tests derive from it and override
+// An engine and a prepared-page store that do nothing: tests derive from them and override
 // what they watch.
 
 #include <string>
@@ -47,4 +47,22 @@ public:
     void SaveToFile(const std::string&) override {}
     bool Print() override { return false; }
     bool Export(TpgwCustomExportFilter*) override { return false; }
+};
+
+class TNullEngine : public TpgwCustomEngine {
+public:
+    using TpgwCustomEngine::TpgwCustomEngine;
+    void EndPage() override {}
+    void NewColumn() override {}
+    void NewPage() override {}
+    void ShowBand(TpgwComponent*) override {}
+    void ShowBandOfClass(const TClassInfo&) override {}
+    double HeaderHeight() override { return 0; }
+    double FooterHeight() override { return 0; }
+    double FreeSpace() override { return 0; }
+    Variant GetAggregateValue(const std::string&, const std::string&, TpgwComponent*,
+                              int) override {
+        return {};
+    }
+    bool Run() override { return true; }
 };
