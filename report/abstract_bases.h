@@ -45,6 +45,13 @@ public:
     virtual bool Run() = 0;
     // Sets the report's Terminated, which also stops a running script.
     void StopReport();
+    // Anchors of the prepared pages, kept by the store: a name for the current page and
+    // position, and the 1-based page of the last anchor of a name (1 when there is none).
+    virtual void AddAnchor(const std::string& text) { (void)text; }
+    virtual int GetAnchorPage(const std::string& text) {
+        (void)text;
+        return 1;
+    }
 
     TpgwReport* Report() const { return report_; }
     // Objects told of every band the engine shows (NotifyBandShown); not owned.

@@ -290,7 +290,10 @@ void TpgwDataBand::SetRowCount(int value) {
 
 void TpgwDataBand::MoveToColumn(int n) {
     curColumn_ = n > columns_ || n < 1 ? 1 : n;
-    if (curColumn_ == 1) ColumnHeights.fill(0);
+    if (curColumn_ == 1) {
+        ColumnHeights.fill(0);
+        ColumnRowBottom = 0;
+    }
     SetLeft((curColumn_ - 1) * (columnWidth_ + columnGap_));
 }
 

@@ -209,6 +209,8 @@ public:
     // the band to its left edge.
     void MoveToColumn(int n);
     int CurColumn() const { return curColumn_; }
+    // The lowest CurY the band columns of the current row reached; a new row starts at 0.
+    double ColumnRowBottom = 0;
     // Running heights of the current row of band columns; a new row starts them at 0.
     std::array<double, 3> ColumnHeights{};
 

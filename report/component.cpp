@@ -142,6 +142,19 @@ void TpgwComponent::SetParent(TpgwComponent* value) {
     if (value) SetParentFont(parentFont_);
 }
 
+void TpgwComponent::SetObjectList(const std::vector<TpgwComponent*>& list) {
+    objects_ = list;
+    for (TpgwComponent* child : objects_)
+        child->parent_ = this;
+}
+
+void TpgwComponent::ReleaseObjectList(TpgwComponent* parent) {
+    if (parent)
+        for (TpgwComponent* child : objects_)
+            child->parent_ = parent;
+    objects_.clear();
+}
+
 void TpgwComponent::AllObjects(std::vector<TpgwComponent*>& list) const {
     list.clear();
     // Pre-order walk without recursion: a stack of (children, next index).

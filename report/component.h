@@ -75,6 +75,11 @@ public:
     // Every descendant, depth first, pre-order; the object itself is not included.
     std::vector<TpgwComponent*> AllObjects() const;
     void AllObjects(std::vector<TpgwComponent*>& list) const;
+    // The engine lends a band a list of objects while it outputs them (page objects on a
+    // null band, the pieces of a split band); each object's parent becomes this one.
+    void SetObjectList(const std::vector<TpgwComponent*>& list);
+    // Gives the lent objects back to parent (none: they keep this one) and empties the list.
+    void ReleaseObjectList(TpgwComponent* parent);
     // First descendant of that name (case-insensitive), or none.
     TpgwComponent* FindObject(std::string_view name) const;
     // Frees the children, except those in the platform's ancestor state (cleared instead).

@@ -658,7 +658,7 @@ void TpgwCustomMemoView::ResetParts() {
     lastParaBreak_ = false;
 }
 
-double TpgwCustomMemoView::TakeFittingPart() {
+double TpgwCustomMemoView::TakeFittingPart(bool atLeastOneLine) {
     TpgwTextDrawing* td = textDrawing();
     if (!td) return 0;
     const TColor savedColor = Color();
@@ -670,7 +670,17 @@ double TpgwCustomMemoView::TakeFittingPart() {
     memo_->SetText(pendingPart_);
     TpgwTextDrawingLock lock(*td);
     setUpDrawing(*td);
-    const TRect layout = layoutRect();
+    TRect layout = layoutRect();
+    // The layout grows to one line so that the split keeps it; the growth is given back.
+    double grown = 0;
+    if (atLeastOneLine) {
+        td->SetDimensions(layout, layout, 1, 1, 1);
+        const int line = static_cast<int>(std::ceil(td->LineHeight()));
+        if (layout.Bottom - layout.Top + 1 < line) {
+            grown = line - (layout.Bottom - layout.Top + 1);
+            layout.Bottom = layout.Top + line - 1;
+        }
+    }
     td->SetDimensions(layout, layout, 1, 1, 1);
     td->SetText(*memo_);
     td->ClearParagraphFlags(firstParaBreak_, lastParaBreak_);
@@ -681,6 +691,7 @@ double TpgwCustomMemoView::TakeFittingPart() {
     memo_->SetText(td->GetSourceText());
     lastParaBreak_ = cutInsideParagraph;
     const double space = td->SpaceBelowLines();
+    if (atLeastOneLine) return space - grown;
     return space == 0 ? Height() : space;
 }
 

@@ -109,8 +109,13 @@ public:
     std::u16string OutputText(bool wrapped);
     // Replaces "[TOTALPAGES#]" and "[COPYNAME#]" before drawing.
     void ExpandPageMacros();
-    // The next equal value prints again (a new page or column).
-    void ResetRepeatedValue() { lastPrintedText_ = std::string(); }
+    // The next equal value prints again (a new page or column). Whether a value was
+    // remembered.
+    bool ResetRepeatedValue() {
+        const bool had = lastPrintedText_.IsString() && !lastPrintedText_.StringValue().empty();
+        lastPrintedText_ = std::string();
+        return had;
+    }
     // The value of the last expression or field of an output.
     const Variant& Value() const { return value_; }
     // Set by the prepared-page drawing before it draws the memo.
@@ -127,7 +132,7 @@ public:
     // ---- measuring, drawing and splitting (report units)
     double CalcHeight() override;
     double CalcWidth();
-    double TakeFittingPart() override;
+    double TakeFittingPart(bool atLeastOneLine = false) override;
     void ResetParts() override;
     void BeginDraw(TCanvas& canvas, double scaleX, double scaleY, double offsetX,
                    double offsetY) override;

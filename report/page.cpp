@@ -62,7 +62,11 @@ TpgwReportPage::TpgwReportPage(TComponent* owner)
     SetPaperSize(9);
 }
 
-TpgwReportPage::~TpgwReportPage() = default;
+TpgwReportPage::~TpgwReportPage() {
+    // The subreport may be among the children about to go: it must not reach back into a page
+    // that is half destroyed.
+    if (subreport_ && subreport_->Page() == this) subreport_->SetPage(nullptr);
+}
 
 void TpgwReportPage::RegisterProperties(TClassBuilder<TpgwReportPage>& b) {
     using P = TpgwReportPage;

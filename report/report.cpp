@@ -348,6 +348,7 @@ void TpgwReport::Notification(TComponent* component, TOperation operation) {
 // ---- lifecycle ---------------------------------------------------------------------------------
 
 void TpgwReport::Clear() {
+    if (!loadingStream_ && putOffWhileRunning([this] { Clear(); })) return;
     TpgwCustomReport::Clear();
     dataSets_->Clear();
     variables_->Clear();
@@ -381,6 +382,15 @@ void TpgwReport::ReportErrors() {
 }
 
 void TpgwReport::LoadFromStream(TStream& stream) {
+    // The stream may not outlive the call: a load during a run is refused, not put off.
+    if (engine_ && engine_->Running())
+        throw Exception("The report is being prepared; it cannot be loaded now");
+    struct Loading {
+        bool& flag;
+        bool saved;
+        ~Loading() { flag = saved; }
+    } loading{loadingStream_, loadingStream_};
+    loadingStream_ = true;
     Errors().Clear();
     reportOptions_->SetPassword("");
     TpgwEngineOptions savedEngine;
@@ -455,7 +465,32 @@ void TpgwReport::SaveToStream(TStream& stream, bool saveChildren, bool saveDefau
     restore();
 }
 
+bool TpgwReport::putOffWhileRunning(std::function<void()> call) {
+    if (!engine_ || !engine_->Running()) return false;
+    SetTerminated(true);
+    putOff_.push_back(std::move(call));
+    return true;
+}
+
+void TpgwReport::runPutOffCalls() {
+    while (!putOff_.empty() && !(engine_ && engine_->Running())) {
+        std::function<void()> call = std::move(putOff_.front());
+        putOff_.erase(putOff_.begin());
+        try {
+            call();
+        } catch (const std::exception& e) {
+            // Its caller has long returned: the error goes where the run's errors go.
+            Errors().Add(e.what());
+            ReportErrors();
+        }
+    }
+}
+
 bool TpgwReport::LoadFromFile(const std::string& fileName, bool exceptionIfNotFound) {
+    if (putOffWhileRunning([this, fileName, exceptionIfNotFound] {
+            LoadFromFile(fileName, exceptionIfNotFound);
+        }))
+        return FileExists(fileName);
     Clear();
     fileName_.clear();
     const bool exists = FileExists(fileName);

@@ -218,6 +218,13 @@ private:
     Variant getValue(const std::string& name);
     void reloadAfterRun(TStream& work);
     void repointScriptObjects();
+    // While the engine runs (a call from inside its message pump), a prepare, load or clear
+    // would pull the template from under it: the run is stopped and the call waits until it
+    // has unwound. Whether the call was put off.
+    bool putOffWhileRunning(std::function<void()> call);
+    void runPutOffCalls();
+    std::vector<std::function<void()>> putOff_;
+    bool loadingStream_ = false;
 
     std::unique_ptr<TpgwReportDataSets> dataSets_;
     std::unique_ptr<TpgwVariables> variables_;

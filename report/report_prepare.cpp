@@ -49,6 +49,8 @@ bool TpgwReport::DestroyForms() const {
 }
 
 bool TpgwReport::BuildPreparedPages(bool clearLastReport) {
+    if (putOffWhileRunning([this, clearLastReport] { BuildPreparedPages(clearLastReport); }))
+        return false;
     if (clearLastReport && previewPages_) previewPages_->Clear();
     Errors().Clear();
     terminated_ = false;
@@ -123,6 +125,7 @@ bool TpgwReport::BuildPreparedPages(bool clearLastReport) {
         result = false;
         ReportErrors();
     }
+    runPutOffCalls();
     return result;
 }
 

@@ -314,6 +314,8 @@ TpgwReportModule::TpgwReportModule(TksScript* script) : TksRTTIModule(script) {
         c->AddMember("procedure ShowBand(Band: TpgwBand)", call);
         c->AddMember("procedure StopReport", call);
         c->AddMember("function FreeSpace: Extended", call);
+        c->AddMember("procedure AddAnchor(const Text: String)", call);
+        c->AddMember("function GetAnchorPage(const Text: String): Integer", call);
     }
     if (const TClassInfo* engine = GetClass("TpgwEngine")) s.AddClass(*engine, "TpgwCustomEngine");
     if (TksClassVariable* c = s.AddClass(TpgwCustomOutline::StaticClass(), "TPersistent")) {
@@ -455,6 +457,8 @@ Variant TpgwReportModule::CallMethod(TObject* instance, const TClassInfo* cls,
         if (name == "SHOWBAND") e.ShowBand(&RequiredArg<TpgwBand>(caller, 0));
         if (name == "STOPREPORT") e.StopReport();
         if (name == "FREESPACE") return Variant(e.FreeSpace());
+        if (name == "ADDANCHOR") e.AddAnchor(TextArg(caller, 0));
+        if (name == "GETANCHORPAGE") return Variant(e.GetAnchorPage(TextArg(caller, 0)));
     } else if (cls == &TpgwCustomOutline::StaticClass()) {
         auto& o = As<TpgwCustomOutline>(instance);
         if (name == "ADDITEM") {

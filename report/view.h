@@ -306,7 +306,12 @@ public:
     // The height the content needs (the object's own height in the base).
     virtual double CalcHeight() { return Height(); }
     // Keeps what fits into Height and returns the unused height below it (0 in the base).
-    virtual double TakeFittingPart() { return 0; }
+    // atLeastOneLine: the first line is kept even when it is taller than Height; the result
+    // is then Height less what was kept, negative when the line sticks out.
+    virtual double TakeFittingPart(bool atLeastOneLine = false) {
+        (void)atLeastOneLine;
+        return 0;
+    }
     // Makes the whole content pending again before a split.
     virtual void ResetParts() {}
 
