@@ -1,5 +1,6 @@
 #include "engine/engine_module.h"
 
+#include "engine/engine.h"
 #include "engine/png_object.h"
 #include "engine/preview_pages.h"
 #include "engine/text_drawing_adapter.h"
@@ -11,6 +12,7 @@ void RegisterEngineModule() {
         RegisterPNGGraphicClass();
         InstallEngineTextDrawing();
         InstallPreviewPages();
+        InstallEngine();
     });
 }
 
