@@ -33,8 +33,9 @@ function(lumetra_tests label)
     LUMETRA_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/testdata"
     LUMETRA_SHARED_DIR="${LUMETRA_SHARED_DIR}"
     LUMETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # Tests never see the machine's printers: new pages take the virtual printer's A4.
   gtest_discover_tests(${exe}
-    PROPERTIES LABELS "${label}"
+    PROPERTIES LABELS "${label}" ENVIRONMENT "LUMETRA_PRINTERS=none"
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE PRE_TEST)
 endfunction()
