@@ -8,19 +8,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-#include "bench/list-report/list_report_data.h"
+#include "bench/list-report/list_report_setup.h"
 #include "engine/engine_module.h"
 #include "engine/preview_pages.h"
-#include "platform/core/date_time.h"
-#include "platform/core/text.h"
-#include "report/data_set.h"
 #include "report/module_startup.h"
 #include "report/options.h"
 #include "report/report.h"
-#include "report/variables.h"
 #include "report/xml_document.h"
 
 namespace {
@@ -37,69 +31,22 @@ double PeakMB() {
     return double(u.ru_maxrss) / 1024;
 }
 
-void PrintErrors(TpgwReport& report) {
-    for (int i = 0; i < report.Errors().Count(); ++i)
-        std::fprintf(stderr, "%s\n", report.Errors().Strings(i).c_str());
-}
-
-// The rows as the report reads them: the date as a date, the amount as a number.
-struct Row {
-    Variant Id, Name, Date, Amount, Note, Category;
-};
-
 int Bench(int count) {
     const auto generating = Clock::now();
-    std::vector<Row> rows;
-    rows.reserve(std::size_t(count));
-    const TDateTime firstDay = EncodeDate(2024, 1, 1);
-    for (int id = 1; id <= count; ++id) {
-        const ListReportRow r = ListReportRowOf(id);
-        rows.push_back({Variant(id), Variant(r.Name), Variant::FromDate(firstDay + r.DayOffset),
-                        Variant(r.Amount), Variant(r.Note), Variant(r.Category)});
-    }
+    ListReportSales sales(count);
     const double generateMs = Ms(generating);
 
-    TpgwUserDataSet sales(nullptr);
-    sales.SetName("Sales");
-    sales.Fields()->SetText("id\nname\ndate\namount\nnote\ncategory");
-    sales.SetRangeEnd(reCount);
-    sales.SetRangeEndCount(count);
-    sales.OnGetValue = [&](const std::string& field, Variant& value) {
-        const int n = sales.RecNo();
-        if (n < 0 || n >= count) return;
-        const Row& r = rows[std::size_t(n)];
-        if (SameText(field, "id"))
-            value = r.Id;
-        else if (SameText(field, "name"))
-            value = r.Name;
-        else if (SameText(field, "date"))
-            value = r.Date;
-        else if (SameText(field, "amount"))
-            value = r.Amount;
-        else if (SameText(field, "note"))
-            value = r.Note;
-        else if (SameText(field, "category"))
-            value = r.Category;
-    };
-
     TpgwReport report(nullptr);
-    report.EngineOptions()->SetNewSilentMode(simSilent);
     report.EngineOptions()->SetUseFileCache(true);
     const auto loading = Clock::now();
-    report.LoadFromFile(std::string(LUMETRA_SOURCE_DIR) + "/bench/list-report/list-report.pg3",
-                        true);
+    if (!LoadListReport(report, count)) return 1;
     const double loadMs = Ms(loading);
-    if (report.Errors().Count() > 0) {
-        PrintErrors(report);
-        return 1;
-    }
-    report.Variables()->SetVariables("Rows", Variant(std::to_string(count)));
 
     const auto preparing = Clock::now();
     const bool prepared = report.BuildPreparedPages();
     const double prepareMs = Ms(preparing);
     if (!prepared) {
-        PrintErrors(report);
+        PrintReportErrors(report);
         return 1;
     }
     auto& pages = *static_cast<TpgwPreviewPages*>(report.PreviewPages());

@@ -1,10 +1,15 @@
 #include "engine/engine_module.h"
 
+#include <string>
+
 #include "engine/engine.h"
 #include "engine/png_object.h"
+#include "engine/print_dialog.h"
 #include "engine/preview_pages.h"
+#include "engine/printers.h"
 #include "engine/text_drawing_adapter.h"
 #include "report/module_startup.h"
+#include "report/report.h"
 
 void RegisterEngineModule() {
     // The memos draw through the engine's text layout, installed before any report prepares.
@@ -13,6 +18,14 @@ void RegisterEngineModule() {
         InstallEngineTextDrawing();
         InstallPreviewPages();
         InstallEngine();
+        InstallPrintDialog();
+        SetCurrentPrinterPaperHook(CurrentPrinterPaperFromPrinters);
+        // A report's own printer (PrintOptions.Printer) becomes current when it is listed.
+        PrinterSelectionHook() = [](const std::string& name) {
+            TpgwPrinters* printers = GetPrinters();
+            if (const int index = printers->IndexOf(name); index >= 0)
+                printers->SelectPrinter(index);
+        };
     });
 }
 

@@ -126,18 +126,22 @@ void TpgwEngine::checkDataSetConflicts() {
 bool TpgwEngine::Run() {
     TpgwReport& report = *Report();
     bool result = false;
+    bool progressStarted = false;
     auto leave = [&] {
         TpgwReportDataSets& sets = *report.DataSets();
         for (int i = 0; i < sets.Count(); ++i)
             if (TpgwDataSet* ds = sets.Items(i)->DataSet()) ds->EndReport();
         store()->Finish();
         SetRunning(false);
+        if (progressStarted) report.StopProgress(ptRunning);
         outputCollector_.reset();
         page_ = nullptr;
         activeBand_ = nullptr;
     };
     try {
         if (prepareRun()) {
+            report.StartProgress(ptRunning);
+            progressStarted = true;
             try {
                 TpgwReportDataSets& sets = *report.DataSets();
                 for (int i = 0; i < sets.Count(); ++i)
@@ -459,6 +463,8 @@ void TpgwEngine::EndPage() {
         showFixedBand(overlay);
     }
     onFirstPage_ = false;
+    // The preview shows each page once it is finished.
+    Report()->StepProgress(ptRunning, store()->CurPage + 1);
 }
 
 void TpgwEngine::showFixedBand(TpgwBand* band) {

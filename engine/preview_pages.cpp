@@ -690,21 +690,6 @@ void TpgwPreviewPages::buildObjects(TpgwXMLItem* item, TpgwComponent* parent) {
     }
 }
 
-// ---- drawing, printing and export: not part of the store yet ------------------------------------
-
-void TpgwPreviewPages::DrawPage(int, TCanvas&, double, double, double, double) {}
-
-void TpgwPreviewPages::ObjectOver(int, int, int, TMouseButton, TShiftState, double, int, int, bool,
-                                  TCursor&, bool) {}
-
-bool TpgwPreviewPages::Print() {
-    return false;
-}
-
-bool TpgwPreviewPages::Export(TpgwCustomExportFilter*) {
-    return false;
-}
-
 // ---- files -------------------------------------------------------------------------------------
 
 void TpgwPreviewPages::fillSaveElements() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/dictionary.h"
+#include "platform/graphics/geometry.h"
 #include "report/abstract_bases.h"
 
 class TpgwOutline;
@@ -70,14 +71,22 @@ public:
     void ModifyPage(int index, TpgwComponent* page) override;
     void AddFrom(TpgwReport* report) override;
 
-    // Drawing, hit tests, printing and export come with the preview and printing work; until
-    // then they draw nothing and report that nothing was done.
+    // ---- output (page_output.cpp)
+    // Draws page index with its origin at (offsetX, offsetY) in pixels. On a printer canvas only
+    // printable objects are drawn; on any other the drawing is clipped to the paper.
     void DrawPage(int index, TCanvas& canvas, double scaleX, double scaleY, double offsetX,
                   double offsetY) override;
+    // The preview's hit test at (x, y): cursor, hints and status texts of the object there, and
+    // on a click its link, its script's click event or the drill-down of its group.
     void ObjectOver(int index, int x, int y, TMouseButton button, TShiftState shift, double scale,
                     int offsetX, int offsetY, bool click, TCursor& cursor,
                     bool doubleClick) override;
+    // Prints on the current printer in the print options' mode. False when no printer is
+    // installed, the current one is not valid or the print dialog was cancelled; a bad page
+    // range raises before anything is sent, and a failing job is aborted and raises.
     bool Print() override;
+    // Hands the pages to filter. False without a filter, when its options dialog was cancelled
+    // or when the export raised (the message goes by the engine options' silent mode).
     bool Export(TpgwCustomExportFilter* filter) override;
 
     // ---- files
@@ -106,8 +115,13 @@ public:
     int FirstOutlineCount = 0;
     int LogicalPageCount = 0;
     std::int64_t UnswappedBytes = 0;
+    // The copy being printed; 0 outside printing and exporting.
     int PrintedCopy = 0;
+    // The scale handed to text objects: 1 but while a page is printed scaled to its sheet.
     long double PrintScale = 1;
+    // The duplex choice of the last confirmed print dialog (0 none, 1 vertical, 2 horizontal,
+    // 3 simplex); it wins over the pages' own.
+    int PrintDuplex = 0;
 
     TpgwDictionary& Dictionary() { return dictionary_; }
     TpgwPictureCache& PictureCache() { return *pictureCache_; }
@@ -116,9 +130,17 @@ public:
     const std::vector<std::unique_ptr<TpgwComponent>>& SourcePages() const { return sourcePages_; }
     TpgwOutline* OutlineImpl() const;
     int PageCacheCount() const { return static_cast<int>(pageCache_.size()); }
+    // Drops the built pages (printing and export go through a report page by page).
+    void ClearPageCache() { clearPageCache(); }
 
 private:
     struct Loaded;
+    class PrintRun;
+
+    // DrawPage, with the device area drawing can reach when the caller knows it (a printer
+    // sheet); objects that do not come near it are skipped.
+    void drawPage(int index, TCanvas& canvas, double scaleX, double scaleY, double offsetX,
+                  double offsetY, const TRect* visible);
 
     TpgwXMLItem* pagesItem();
     // The element of page index, read back when it was swapped out; EListError when out of range.

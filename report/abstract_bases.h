@@ -235,6 +235,8 @@ public:
     virtual void RebuildFromReport() = 0;
     virtual void RefreshDataTree() = 0;
     virtual void RepaintPage() = 0;
+    // The rest of the start-up, run from the event loop once the report has shown the window.
+    virtual void FinishStartup() {}
 
     TpgwReport* Report() const { return report_; }
     bool PreviewPageMode() const { return previewPageMode_; }
@@ -251,6 +253,25 @@ private:
     std::vector<TObject*> selectedObjects_;
     bool previewPageMode_;
     bool modified_ = false;
+};
+
+// ---- preview window ----------------------------------------------------------------------------
+
+// The window a report shows its pages in when no preview control is set.
+class TpgwCustomPreviewForm : public TForm {
+    LUMETRA_CLASS(TpgwCustomPreviewForm, TForm)
+public:
+    explicit TpgwCustomPreviewForm(TComponent* owner) : TForm(owner) {}
+
+    // The window's preview control; the report makes it its Preview.
+    virtual TpgwCustomPreview* PreviewControl() = 0;
+    // Called by the report once the control is bound, before the window is shown.
+    virtual void ApplyPreviewOptions() = 0;
+    // A progress text in the status bar: the first progress panel, or the second one.
+    virtual void ShowProgressMessage(const std::string& text, bool usePanel2) = 0;
+
+    // Set by the report for a window shown without waiting: closing frees it.
+    bool FreeOnClose = false;
 };
 
 // ---- export filters ----------------------------------------------------------------------------
@@ -381,13 +402,17 @@ using TpgwOutlineFactory =
     std::function<std::unique_ptr<TpgwCustomOutline>(TpgwCustomPreviewPages*)>;
 using TpgwDesignerFactory =
     std::function<TpgwCustomDesigner*(TComponent* owner, TpgwReport*, bool previewPageMode)>;
+using TpgwPreviewFormFactory = std::function<TpgwCustomPreviewForm*(TComponent* owner)>;
 
-// The engine library sets the first three; the designer sets DesignerClass. A report made
-// before the engine module started has no engine and no prepared pages.
+// The engine library sets the first three; the designer sets DesignerClass, the preview
+// window's module PreviewFormClass. A report made before the engine module started has no
+// engine and no prepared pages; without a preview window only an embedded preview control
+// shows pages.
 TpgwEngineFactory& EngineClass();
 TpgwPreviewPagesFactory& PreviewPagesClass();
 TpgwOutlineFactory& OutlineClass();
 TpgwDesignerFactory& DesignerClass();
+TpgwPreviewFormFactory& PreviewFormClass();
 
 // Eight decimals, ties to even (paper dimensions).
 double RoundTo8(double x);

@@ -16,6 +16,7 @@
 #include "platform/ui/ui_types.h"
 #include "report/component.h"
 
+class TCustomIniFile;
 class TForm;
 class TTimer;
 class TksCustomVariable;
@@ -23,16 +24,21 @@ class TksMethodHelper;
 class TksScript;
 class TpgwCustomDesigner;
 class TpgwCustomEngine;
+class TpgwCustomExportFilter;
 class TpgwCustomPreview;
 class TpgwCustomPreviewPages;
 class TpgwEngineOptions;
 class TpgwExpressionCache;
 class TpgwPreviewOptions;
 class TpgwPrintOptions;
+class TpgwProgress;
 class TpgwReportDataSets;
 class TpgwReportOptions;
 class TpgwStyles;
 class TpgwVariables;
+
+// What a progress report is about: the engine building pages, an export, a print job.
+enum TpgwProgressType : int { ptRunning, ptExporting, ptPrinting };
 
 class TpgwReport : public TpgwCustomReport {
     LUMETRA_CLASS(TpgwReport, TpgwCustomReport)
@@ -181,6 +187,43 @@ public:
     void SetSelfValue(TpgwComponent* view) override;
     bool DestroyForms() const override;
 
+    // ---- showing, printing, exporting, designing (report_show.cpp)
+    // Clears the last pages when asked and shows the preview. Without OldStyleProgress it
+    // returns at once: the timer prepares the report from the message loop while the preview
+    // is already open. With it the report is prepared first and nothing is shown when that
+    // fails.
+    void ShowReport(bool clearLastReport = true);
+    // Shows the prepared pages as they are: in the embedded Preview when one is set, else in a
+    // new preview window (PreviewFormClass; nothing without one).
+    void ShowPreparedReport();
+    // The prepared pages' Print and Export; their results.
+    bool PrintPrepared();
+    bool ExportTo(TpgwCustomExportFilter* filter);
+    // Nothing when a designer is open or DesignerClass is not set.
+    void OpenDesigner(bool modal = false, bool mdiChild = false);
+    // The designer, modal, on the current prepared page; whether it changed anything. False
+    // when a designer is open or DesignerClass is not set.
+    bool EditPreparedPage();
+    // The settings store IniFile names: the registry-style store for a key beginning with
+    // "\Software\" (letter case counts), else the INI file of that name, "\" read as "/". The
+    // caller owns it.
+    std::unique_ptr<TCustomIniFile> OpenIniFile();
+    // Makes the printer named by PrintOptions.Printer current; an unknown name changes nothing.
+    void UsePrintOptionsPrinter();
+    // Progress of a run, an export or a print job: the host events, the progress window (for
+    // exports and printing, and for runs with OldStyleProgress; only with ShowProgress), and
+    // the preview control for runs. A Cancel in the window sets Terminated. Each call lets
+    // pending events through; none does anything under ThreadSafeMode.
+    virtual void StartProgress(TpgwProgressType type);
+    // progress: the 1-based page just done.
+    virtual void StepProgress(TpgwProgressType type, int progress);
+    virtual void StopProgress(TpgwProgressType type);
+    // The progress window's text during an old-style run, and the preview window's status
+    // bar (second panel with show).
+    void ShowProgressText(const std::string& text, bool show) override;
+    // The progress window, while one is shown.
+    TpgwProgress* ProgressForm() const { return progressForm_.get(); }
+
     // Host events.
     TNotifyEvent OnBeginDoc, OnEndDoc, OnPreview, OnPrintReport, OnAfterPrintReport, OnClosePreview,
         OnAfterScriptCompile;
@@ -202,6 +245,8 @@ protected:
 
 private:
     class AncestorMerge;
+    void timerTick();
+    bool progressWindowFor(TpgwProgressType type) const;
     void EnsureDataPage();
     void setInheritedFlags(bool value);
     void restoreFrom(TpgwReport& kept);
@@ -262,6 +307,7 @@ private:
     TpgwCustomPreview* preview_ = nullptr;
     TpgwCustomDesigner* designer_ = nullptr;
     TForm* previewForm_ = nullptr;
+    std::unique_ptr<TpgwProgress> progressForm_;
     bool dotMatrixReport_ = false;
     bool oldStyleProgress_ = false;
     bool showProgress_ = true;
@@ -274,6 +320,12 @@ private:
     // Set while the report is filled as an ancestor copy: ParentReport only records the name.
     bool fillingAncestorCopy_ = false;
 };
+
+// Makes a printer of the printer list current by its name (letter case ignored) and leaves
+// the current one when none has that name. The printer layer, which lives above the report
+// library, installs it at start-up; until then UsePrintOptionsPrinter does nothing.
+using TpgwPrinterSelection = std::function<void(const std::string& printerName)>;
+TpgwPrinterSelection& PrinterSelectionHook();
 
 // The most ancestor templates a template may stand on, one above the other.
 inline constexpr int kMaxParentReportDepth = 32;

@@ -304,6 +304,7 @@ TpgwReportModule::TpgwReportModule(TksScript* script) : TksRTTIModule(script) {
         c->AddMember("function GetDataset(const Alias: String): TpgwDataset", call);
         c->AddMember("function LoadFromFile(const FileName: String): Boolean", call);
         c->AddMember("procedure SaveToFile(const FileName: String)", call);
+        c->AddMember("procedure ShowReport", call);
         c->AddProperty("Terminated", "Boolean", get, set);
         c->AddProperty("Variables", "TpgwVariables", get);
         c->AddProperty("Styles", "TpgwStyles", get);
@@ -450,6 +451,7 @@ Variant TpgwReportModule::CallMethod(TObject* instance, const TClassInfo* cls,
         if (name == "LOADFROMFILE")
             return Variant(As<TpgwReport>(instance).LoadFromFile(TextArg(caller, 0), false));
         if (name == "SAVETOFILE") As<TpgwReport>(instance).SaveToFile(TextArg(caller, 0));
+        if (name == "SHOWREPORT") As<TpgwReport>(instance).ShowReport(true);
     } else if (cls == &TpgwCustomEngine::StaticClass()) {
         auto& e = As<TpgwCustomEngine>(instance);
         if (name == "NEWPAGE") e.NewPage();

@@ -65,24 +65,10 @@ std::string findProgram(std::string_view name) {
     return {};
 }
 
-bool desktopOpen(const std::string& file, const std::string&) {
-    const std::string program = findProgram("xdg-open");
-    if (program.empty()) return false;
-    const char* argv[] = {program.c_str(), file.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) !=
-        0)
-        return false;
-    // The handler may stay in the foreground: reap it without waiting here.
-    std::thread([pid] {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }).detach();
-    return true;
-}
-
 TpgwHelpLauncher& helpLauncherSlot() {
-    static TpgwHelpLauncher launcher = desktopOpen;
+    static TpgwHelpLauncher launcher = [](const std::string& file, const std::string&) {
+        return OpenWithDesktop(file);
+    };
     return launcher;
 }
 
@@ -279,6 +265,22 @@ TpgwInheritChoice AskInheritConflict() {
 }
 
 // ---- help --------------------------------------------------------------------------------------
+
+bool OpenWithDesktop(const std::string& target) {
+    const std::string program = findProgram("xdg-open");
+    if (program.empty()) return false;
+    const char* argv[] = {program.c_str(), target.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) !=
+        0)
+        return false;
+    // The handler may stay in the foreground: reap it without waiting here.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+    return true;
+}
 
 TpgwHelpLauncher SetHelpLauncher(TpgwHelpLauncher launcher) {
     TpgwHelpLauncher previous = std::move(helpLauncherSlot());

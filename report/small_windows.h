@@ -1,7 +1,8 @@
 #pragma once
 // The report generator's small windows: the progress window of long operations, the template
 // password prompt, the window class of dialog pages, the question asked when a report and its
-// parent report share object names; and opening the help file.
+// parent report share object names; and opening files and addresses on the desktop, the help
+// file among them.
 
 #include <functional>
 #include <string>
@@ -112,6 +113,10 @@ using TpgwInheritPrompt = std::function<TpgwInheritChoice()>;
 // The default shows the inheritance-conflict window; returns the prompt it replaces.
 TpgwInheritPrompt SetInheritPrompt(TpgwInheritPrompt prompt);
 TpgwInheritChoice AskInheritConflict();
+
+// Hands target (a file or an address) to the desktop's handler for it (xdg-open) without
+// waiting for the handler; false when there is no handler to start.
+bool OpenWithDesktop(const std::string& target);
 
 // Help. The compiled help file has no viewer of its own here: the desktop's handler for the
 // file opens it when there is one (xdg-open), else the user is told. The address keeps its

@@ -1,6 +1,6 @@
 #pragma once
 // The rows of the list report: defined once for the list-report test (written to SQLite) and
-// the benchmark (served from memory), so both prepare the same data.
+// the benchmarks (served from memory, list_report_setup.h), so all prepare the same data.
 
 #include <array>
 #include <cctype>

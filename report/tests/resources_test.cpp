@@ -31,7 +31,7 @@ TEST(Resources, CoreTableIsBuiltIn) {
         {"SClassError", "类(Class) %s 没有预设的属性"},
         {"uChar", "chr"},
         {"clStrNotFound", "Text not found"},
-        {"poDirect", "正序"}, // the leading "!" is not shown
+        {"poDirect", "直接 (1-9)"}, // the leading "!" is not shown
         {"noSuchKey", "noSuchKey"},
         {"!Missing", "Missing"},
     };

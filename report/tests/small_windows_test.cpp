@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
@@ -121,6 +126,34 @@ TEST_F(Help, WithoutAViewerOrAFileTheUserIsTold) {
     EXPECT_FALSE(ShowHelpFile((dir / "missing.chm").string() + "::/a.htm"));
     ASSERT_EQ(Boxes().Boxes.size(), 2u);
     EXPECT_NE(Boxes().Boxes[1].Text.find("not installed"), std::string::npos);
+}
+
+// The default help launcher and the preview's link opener both hand their target to the
+// desktop's handler, found on PATH.
+TEST_F(Help, OpenWithDesktopStartsTheHandlerOnPathWithTheTarget) {
+    const fs::path bin = dir / "bin", received = dir / "received";
+    fs::create_directories(bin);
+    std::ofstream(bin / "xdg-open")
+        << "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.tmp\" && /bin/mv \"$0.tmp\" '" << received.string()
+        << "'\n";
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const char* oldPath = std::getenv("PATH");
+    const std::string saved = oldPath ? oldPath : "";
+    struct PathBack {
+        const std::string& path;
+        ~PathBack() { setenv("PATH", path.c_str(), 1); }
+    } pathBack{saved};
+
+    setenv("PATH", (dir / "empty").string().c_str(), 1);
+    EXPECT_FALSE(OpenWithDesktop(chm));
+
+    setenv("PATH", ("/nowhere:" + bin.string()).c_str(), 1);
+    ASSERT_TRUE(OpenWithDesktop(chm + " two words"));
+    for (int i = 0; i < 250 && !fs::exists(received); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::ifstream in(received);
+    const std::string argument((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(argument, chm + " two words");
 }
 
 TEST(FileUtils, RemoveFolderTreeTakesEverythingAndNotWhatLinksPointAt) {
