@@ -303,6 +303,15 @@ std::shared_ptr<const TFontMeasurer> TFontMeasurer::Get(std::string_view name, T
     m.ExternalLeading = std::max(0, f.Scale(hheaLine - (f.winAscent + f.winDescent), emPixels));
     m.AveCharWidth = f.Scale(f.avgCharWidth, emPixels);
     m.MaxCharWidth = f.Scale(f.maxAdvance, emPixels);
+    m.PitchAndFamily = TMPF_VECTOR | TMPF_TRUETYPE;
+    {
+        std::lock_guard faceLock(f.mutex);
+        // The face's own monospace flag (post table, isFixedPitch) rather than comparing a few
+        // advances, which CJK faces with full-width ideographs would fail.
+        const QByteArray post = f.raw.fontTable("post");
+        const bool monospaced = post.size() >= 16 && (u16(post, 12) != 0 || u16(post, 14) != 0);
+        if (!monospaced) m.PitchAndFamily |= TMPF_FIXED_PITCH;
+    }
     std::shared_ptr<const TFontMeasurer> measurer(new TFontMeasurer(std::move(d)));
     std::lock_guard lock(mutex);
     auto [it, inserted] = cache.emplace(std::move(key), measurer);

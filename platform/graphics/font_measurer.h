@@ -24,7 +24,20 @@ struct TTextMetric {
     int ExternalLeading = 0;
     int AveCharWidth = 0;
     int MaxCharWidth = 0;
+    // TMPF_* bits. Every face here is an outline (TrueType) font.
+    std::uint8_t PitchAndFamily = 0;
 };
+
+// Font-type bits as the font enumeration reports them.
+inline constexpr int RASTER_FONTTYPE = 1;
+inline constexpr int DEVICE_FONTTYPE = 2;
+inline constexpr int TRUETYPE_FONTTYPE = 4;
+// Pitch-and-family bits. TMPF_FIXED_PITCH set means a variable-pitch font: the window system's
+// name for the bit says the opposite of its meaning, and callers test it as it is.
+inline constexpr std::uint8_t TMPF_FIXED_PITCH = 0x01;
+inline constexpr std::uint8_t TMPF_VECTOR = 0x02;
+inline constexpr std::uint8_t TMPF_TRUETYPE = 0x04;
+inline constexpr std::uint8_t TMPF_DEVICE = 0x08;
 
 // The installed family a requested face name resolves to ("Arial" -> "Liberation Sans").
 std::string ResolveFontFace(std::string_view name);
@@ -45,6 +58,10 @@ public:
     const std::string& FaceName() const;  // the resolved primary family
     int EmPixels() const;
     const TTextMetric& Metrics() const;
+    // TRUETYPE_FONTTYPE: there are no raster or device faces.
+    int FontType() const { return TRUETYPE_FONTTYPE; }
+    // Every advance is the same (the face declares itself monospaced).
+    bool FixedPitch() const { return (Metrics().PitchAndFamily & TMPF_FIXED_PITCH) == 0; }
     // Advance of one code point; glyphs the face and the fallback both lack take the missing-glyph advance.
     int CharAdvance(char32_t c) const;
     // One advance per UTF-16 unit into out (sized by the caller to text.size()); returns the sum.

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include "platform/core/properties.h"
 #include "platform/graphics/raster_canvas.h"
@@ -149,11 +150,66 @@ void TCustomForm::ApplyWindowFlags() {
     case bsSizeable:
         break;
     }
-    if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+    if (StayOnTop()) f |= Qt::WindowStaysOnTopHint;
+    if (noActivate_) f |= Qt::WindowDoesNotAcceptFocus;
+    w->setAttribute(Qt::WA_ShowWithoutActivating, noActivate_);
     const bool visible = w->isVisible();
     if (w->windowFlags() != f) w->setWindowFlags(f);
+    // New flags may give the widget a new native window, which forgets its transient parent.
+    ApplyWindowOwner();
     ApplySizeLimits();
     if (visible) w->show();
+}
+
+void TCustomForm::ApplyWindowOwner() {
+    QWidget* w = Widget();
+    if (!w || (!windowOwner_ && !w->windowHandle())) return;
+    QWidget* ownerWidget = windowOwner_ ? windowOwner_->Widget() : nullptr;
+    w->winId();
+    if (ownerWidget) ownerWidget->winId();
+    w->windowHandle()->setTransientParent(ownerWidget ? ownerWidget->windowHandle() : nullptr);
+}
+
+void TCustomForm::SetStayOnTop(bool value) {
+    stayOnTop_ = value;
+    ApplyWindowFlags();
+}
+
+void TCustomForm::SetNoActivate(bool value) {
+    noActivate_ = value;
+    ApplyWindowFlags();
+}
+
+void TCustomForm::SetWindowOwner(TCustomForm* owner) {
+    if (owner == this) owner = nullptr;
+    if (owner == windowOwner_) return;
+    if (windowOwner_) windowOwner_->RemoveFreeNotification(this);
+    windowOwner_ = owner;
+    if (windowOwner_) windowOwner_->FreeNotification(this);
+    ApplyWindowOwner();
+}
+
+void TCustomForm::SetFullScreen(bool value) {
+    if (value == fullScreen_) return;
+    QWidget* w = Widget();
+    if (value) {
+        boundsBeforeFullScreen_ = BoundsRect();
+        fullScreen_ = true;
+        if (w) {
+            const QRect screen =
+                (w->screen() ? w->screen() : QGuiApplication::primaryScreen())->geometry();
+            // Placed at once, as the window manager may take its time and layout must not wait;
+            // the state comes after, as placing a window ends full screen. Constraints still
+            // hold, as they do for a maximised window.
+            SetBounds(screen.x(), screen.y(), screen.width(), screen.height());
+            w->setWindowState(w->windowState() | Qt::WindowFullScreen);
+        }
+        return;
+    }
+    fullScreen_ = false;
+    if (w) w->setWindowState(w->windowState() & ~Qt::WindowFullScreen);
+    const TRect& r = boundsBeforeFullScreen_;
+    SetBounds(r.Left, r.Top, r.Width(), r.Height());
 }
 
 void TCustomForm::ApplySizeLimits() {
@@ -213,6 +269,10 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
         menu_ = nullptr;
         LayoutMenuBar();
     }
+    if (operation == TOperation::opRemove && component == windowOwner_) {
+        windowOwner_ = nullptr;
+        ApplyWindowOwner();
+    }
     TWinControl::Notification(component, operation);
 }
 
@@ -245,7 +305,7 @@ void TCustomForm::Show() {
     SetVisible(true);
     // The offscreen platform has no stacking and says so on every call.
     QWidget* w = Widget();
-    if (w && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    if (w && !noActivate_ && QGuiApplication::platformName() != QLatin1String("offscreen")) {
         w->raise();
         w->activateWindow();
     }

@@ -60,6 +60,22 @@ public:
     // The canvas of OnPaint (valid while it runs), else a measuring canvas.
     TCanvas* Canvas() const;
 
+    // Window options: what libraries would otherwise get from window classes of their own.
+    // The whole screen without a frame; switching off puts back the bounds and the state from
+    // before.
+    bool FullScreen() const { return fullScreen_; }
+    void SetFullScreen(bool value);
+    // Above other windows; FormStyle fsStayOnTop asks for the same.
+    bool StayOnTop() const { return stayOnTop_ || formStyle_ == fsStayOnTop; }
+    void SetStayOnTop(bool value);
+    // Showing does not take the focus from the active window, nor does a click.
+    bool NoActivate() const { return noActivate_; }
+    void SetNoActivate(bool value);
+    // The window this one stays above and goes with; forgotten when the owner goes. Not the
+    // component owner: it frees nothing.
+    TCustomForm* WindowOwner() const { return windowOwner_; }
+    void SetWindowOwner(TCustomForm* owner);
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
     TNotifyEvent OnShow;
@@ -85,6 +101,7 @@ protected:
 
 private:
     void ApplyWindowFlags();
+    void ApplyWindowOwner();
     void ApplySizeLimits();
     void PlaceByPosition();
     void LayoutMenuBar();
@@ -102,6 +119,11 @@ private:
     std::shared_ptr<bool> alive_;
     std::unique_ptr<TCanvas> measureCanvas_;
     TCanvas* paintCanvas_ = nullptr;
+    bool fullScreen_ = false;
+    TRect boundsBeforeFullScreen_;
+    bool stayOnTop_ = false;
+    bool noActivate_ = false;
+    TCustomForm* windowOwner_ = nullptr;
 };
 
 class TForm : public TCustomForm {

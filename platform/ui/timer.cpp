@@ -1,12 +1,11 @@
 #include "platform/ui/timer.h"
 
-#include <QTimer>
-
 #include "platform/core/properties.h"
 #include "platform/ui/application.h"
+#include "platform/ui/tick_source.h"
 
 struct TTimer::Impl {
-    QTimer timer;
+    TTickTimer timer;
 };
 
 void TTimer::RegisterProperties(TClassBuilder<TTimer>& b) {
@@ -18,13 +17,10 @@ void TTimer::RegisterProperties(TClassBuilder<TTimer>& b) {
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
     Application();
     d_ = std::make_unique<Impl>();
-    QObject::connect(&d_->timer, &QTimer::timeout, &d_->timer, [this] {
-        if (onTimer_) SafeCall([this] { onTimer_(this); });
-    });
 }
 
 TTimer::~TTimer() {
-    d_->timer.stop();
+    d_->timer.Stop();
 }
 
 void TTimer::SetEnabled(bool value) {
@@ -44,6 +40,11 @@ void TTimer::SetOnTimer(TNotifyEvent handler) {
 
 void TTimer::Update() {
     // Restarting on every change, as the class library does.
-    d_->timer.stop();
-    if (enabled_ && interval_ > 0 && onTimer_) d_->timer.start(interval_);
+    d_->timer.Stop();
+    if (enabled_ && interval_ > 0 && onTimer_)
+        d_->timer.Start(interval_, true, [this] {
+            // The handler may free the timer: copy it first.
+            auto handler = onTimer_;
+            if (handler) handler(this);
+        });
 }

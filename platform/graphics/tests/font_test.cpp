@@ -182,3 +182,24 @@ TEST(FontMeasurer, CjkFallbackForMeasuringAndDrawing)
     EXPECT_GT(ink.Width(), 25);  // a full ideograph, not a missing-glyph box or nothing
     EXPECT_GT(ink.Height(), 25);
 }
+
+TEST(FontMeasurer, OutlineAndPitchFlags)
+{
+    struct Case {
+        const char* face;
+        bool fixed;
+    } cases[] = {{"Courier New", true}, {"Arial", false}, {"Times New Roman", false},
+                 {"DejaVu Sans Mono", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.face);
+        auto m = TFontMeasurer::Get(c.face, {fsBold}, 13);
+        EXPECT_EQ(m->FontType(), TRUETYPE_FONTTYPE);
+        EXPECT_TRUE(m->Metrics().PitchAndFamily & TMPF_TRUETYPE);
+        EXPECT_EQ(m->FixedPitch(), c.fixed);
+        // The window system's inverted sense: the bit marks variable pitch.
+        EXPECT_EQ((m->Metrics().PitchAndFamily & TMPF_FIXED_PITCH) != 0, !c.fixed);
+        if (c.fixed) {
+            EXPECT_EQ(m->CharAdvance(U'i'), m->CharAdvance(U'W'));
+        }
+    }
+}
