@@ -9,9 +9,11 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/extra_controls.h"
 #include "platform/ui/form.h"
+#include "platform/ui/image_list.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/std_controls.h"
 #include "platform/ui/timer.h"
+#include "platform/ui/tool_bar.h"
 #include "platform/ui/tree_view.h"
 
 void RegisterStandardControls() {
@@ -22,6 +24,6 @@ void RegisterStandardControls() {
                         TDateTimePicker, TPageControl, TTabSheet, TSplitter, TImage, TScrollBox,
                         TStatusBar, TProgressBar, TTreeView, TMainMenu, TPopupMenu, TMenuItem,
                         TCustomControl, TDBGrid, TTimer, TOpenDialog, TSaveDialog, TFontDialog,
-                        TColorDialog>();
+                        TColorDialog, TUpDown, TImageList, TToolBar, TToolButton>();
     });
 }

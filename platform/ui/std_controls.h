@@ -271,6 +271,21 @@ protected:
     void SetControlText(const std::string& text) override;
 };
 
+// Owner drawing: the control hands each item to DrawItem (by default OnDrawItem), which paints
+// it on the control's Canvas() within rect. The state tells how the item shows.
+using TOwnerDrawState = std::uint32_t;
+inline constexpr TOwnerDrawState odSelected = 1u << 0;
+inline constexpr TOwnerDrawState odGrayed = 1u << 1;
+inline constexpr TOwnerDrawState odDisabled = 1u << 2;
+inline constexpr TOwnerDrawState odChecked = 1u << 3;
+inline constexpr TOwnerDrawState odFocused = 1u << 4;
+// The item shown in a list-only combo box's own face, not in its list.
+inline constexpr TOwnerDrawState odComboBoxEdit = 1u << 12;
+using TDrawItemEvent =
+    std::function<void(TWinControl* control, int index, const TRect& rect, TOwnerDrawState state)>;
+// Variable-height items: height comes in as ItemHeight and may be changed.
+using TMeasureItemEvent = std::function<void(TWinControl* control, int index, int& height)>;
+
 enum TComboBoxStyle : std::uint8_t {
     csDropDown,
     csSimple,
@@ -303,20 +318,33 @@ public:
     bool DroppedDown() const;
     void SetDroppedDown(bool value);
     int ItemHeight() const { return itemHeight_; }
-    void SetItemHeight(int value) { itemHeight_ = value; }
+    void SetItemHeight(int value);
+    // The owner-draw styles are list-only: the face shows the chosen item, drawn too.
+    bool OwnerDrawn() const { return style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable; }
+    // While an item is drawn, the canvas it is drawn on; otherwise one that only measures.
+    TCanvas* Canvas() const;
 
     TNotifyEvent OnChange;
     TNotifyEvent OnSelect;
     TNotifyEvent OnDropDown;
     TNotifyEvent OnCloseUp;
+    TDrawItemEvent OnDrawItem;
+    TMeasureItemEvent OnMeasureItem;
     virtual void Change();
     // A pick from the list: OnClick, then OnSelect (OnChange when OnSelect is not set).
     void Selected();
+
+    // Draws one item on any canvas as the list and the face do: brush and font prepared for
+    // the state, then DrawItem (row -1: the background only).
+    void PaintItem(TCanvas& canvas, int row, const TRect& rect, TOwnerDrawState state);
+    int MeasureItem(int row);
 
 protected:
     std::string GetControlText() const override;
     void SetControlText(const std::string& text) override;
     TColor DefaultColor() const override { return clWindow; }
+    // Draws an item: OnDrawItem when set, else the item's text over the brush colour.
+    virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
 
 private:
     void SyncItems();
@@ -326,6 +354,8 @@ private:
     int maxLength_ = 0;
     int itemHeight_ = 16;
     bool syncing_ = false;
+    TCanvas* drawCanvas_ = nullptr;
+    mutable std::unique_ptr<TCanvas> measureCanvas_;
 };
 
 class TComboBox : public TCustomComboBox {
@@ -333,6 +363,8 @@ class TComboBox : public TCustomComboBox {
 public:
     explicit TComboBox(TComponent* owner) : TCustomComboBox(owner) {}
 };
+
+enum TListBoxStyle : std::uint8_t { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
 
 class TCustomListBox : public TWinControl {
     LUMETRA_CLASS(TCustomListBox, TWinControl)
@@ -359,9 +391,26 @@ public:
     int ItemHeight() const { return itemHeight_; }
     void SetItemHeight(int value);
     void Clear() { items_.Clear(); }
+    TListBoxStyle Style() const { return style_; }
+    void SetStyle(TListBoxStyle value);
+    // While an item is drawn, the canvas it is drawn on; otherwise one that only measures.
+    TCanvas* Canvas() const;
+    // The item's rectangle inside the list's frame, as OnDrawItem gets it (empty when out of
+    // range).
+    TRect ItemRect(int index) const;
+
+    TDrawItemEvent OnDrawItem;
+    TMeasureItemEvent OnMeasureItem;
+
+    // Draws one item on any canvas as the list does: brush and font prepared for the state,
+    // then DrawItem.
+    void PaintItem(TCanvas& canvas, int row, const TRect& rect, TOwnerDrawState state);
+    int MeasureItem(int row);
 
 protected:
     TColor DefaultColor() const override { return clWindow; }
+    // Draws an item: OnDrawItem when set, else the item's text over the brush colour.
+    virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
 
 private:
     void SyncItems();
@@ -370,6 +419,9 @@ private:
     int columns_ = 0;
     int itemHeight_ = 13;
     bool syncing_ = false;
+    TListBoxStyle style_ = lbStandard;
+    TCanvas* drawCanvas_ = nullptr;
+    mutable std::unique_ptr<TCanvas> measureCanvas_;
 };
 
 class TListBox : public TCustomListBox {

@@ -4,11 +4,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStylePainter>
+#include <QStyledItemDelegate>
 
 #include "platform/core/properties.h"
+#include "platform/graphics/raster_canvas.h"
 #include "platform/ui/application.h"
 #include "platform/ui/control_p.h"
 #include "platform/ui/std_controls.h"
+#include "platform/ui/widget_canvas_p.h"
 
 namespace {
 
@@ -17,6 +21,25 @@ const TTypeInfo& ComboBoxStyleType() {
         DefineEnumType("TComboBoxStyle", {"csDropDown", "csSimple", "csDropDownList",
                                           "csOwnerDrawFixed", "csOwnerDrawVariable"});
     return t;
+}
+
+// Runs fn with a canvas bound to the painter, leaving the painter as it was found even when
+// a handler fails.
+template <class Fn> void OnWidgetCanvas(QPainter* p, const TRect& clip, Fn fn) {
+    const QRect window = p->window();
+    TWidgetCanvas canvas;
+    p->save();
+    struct Reset {
+        TWidgetCanvas& canvas;
+        QPainter* p;
+        ~Reset() {
+            canvas.End();
+            p->restore();
+        }
+    } reset{canvas, p};
+    canvas.Begin(p, window.width(), window.height());
+    canvas.IntersectClipRect(clip);
+    fn(canvas);
 }
 
 class ComboWidget final : public QComboBox {
@@ -32,9 +55,94 @@ public:
         if (owner_ && owner_->OnCloseUp) SafeCall([this] { owner_->OnCloseUp(owner_); });
     }
 
+protected:
+    // An owner-drawn box paints its frame and button, then has the chosen item drawn.
+    void paintEvent(QPaintEvent* e) override {
+        if (!owner_ || !owner_->OwnerDrawn()) {
+            QComboBox::paintEvent(e);
+            return;
+        }
+        QStylePainter painter(this);
+        QStyleOptionComboBox opt;
+        initStyleOption(&opt);
+        opt.currentText.clear();
+        opt.currentIcon = QIcon();
+        painter.drawComplexControl(QStyle::CC_ComboBox, opt);
+        const QRect r =
+            style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+        TOwnerDrawState state = odComboBoxEdit;
+        if (hasFocus()) state |= odSelected | odFocused;
+        if (!isEnabled()) state |= odDisabled;
+        TCustomComboBox* owner = owner_;
+        const int row = currentIndex();
+        const TRect rect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+        SafeCall([&] {
+            OnWidgetCanvas(&painter, rect,
+                           [&](TCanvas& c) { owner->PaintItem(c, row, rect, state); });
+        });
+    }
+
 private:
     TCustomComboBox* owner_;
 };
+
+// Hands the items of an owner-drawn list to its control.
+class OwnerDrawDelegate final : public QStyledItemDelegate {
+public:
+    using PaintFn = std::function<void(TCanvas&, int row, const TRect&, TOwnerDrawState)>;
+    OwnerDrawDelegate(QObject* parent, PaintFn paint, std::function<int(int row)> measure)
+        : QStyledItemDelegate(parent), paint_(std::move(paint)), measure_(std::move(measure)) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        TOwnerDrawState state = 0;
+        if (option.state & QStyle::State_Selected) state |= odSelected;
+        if (option.state & QStyle::State_HasFocus) state |= odFocused;
+        if (!(option.state & QStyle::State_Enabled)) state |= odDisabled;
+        const QRect q = option.rect;
+        const TRect r{q.left(), q.top(), q.right() + 1, q.bottom() + 1};
+        SafeCall(
+            [&] { OnWidgetCanvas(p, r, [&](TCanvas& c) { paint_(c, index.row(), r, state); }); });
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        int h = 0;
+        SafeCall([&] { h = measure_(index.row()); });
+        return {std::max(option.rect.width(), 1), std::max(h, 1)};
+    }
+
+private:
+    PaintFn paint_;
+    std::function<int(int row)> measure_;
+};
+
+// The shared part of both controls' PaintItem: the canvas is the control's for the call.
+template <class Control, class Draw>
+void PaintOwnerItem(Control& control, TCanvas*& slot, TCanvas& canvas, TOwnerDrawState state,
+                    Draw draw) {
+    canvas.SetFont(*control.Font());
+    // As the class library prepares it: the highlight for a chosen item, else the colour.
+    if (state & odSelected) {
+        canvas.Brush().SetColor(clHighlight);
+        canvas.Font().SetColor(clHighlightText);
+    } else {
+        canvas.Brush().SetColor(control.Color());
+    }
+    TCanvas* const previous = slot;
+    slot = &canvas;
+    struct Reset {
+        TCanvas*& c;
+        TCanvas* previous;
+        ~Reset() { c = previous; }
+    } reset{slot, previous};
+    draw();
+}
+
+void DefaultDrawItem(TCanvas& c, const TStrings& items, int index, const TRect& rect) {
+    c.FillRect(rect);
+    if (index >= 0 && index < items.Count()) {
+        c.SetBackgroundMode(bmTransparent);
+        c.TextOut(rect.Left + 2, rect.Top, items.Strings(index));
+    }
+}
 
 } // namespace
 
@@ -58,6 +166,8 @@ void TCustomComboBox::RegisterProperties(TClassBuilder<TCustomComboBox>& b) {
     b.AddMethod("OnCloseUp", "TNotifyEvent");
     b.AddMethod("OnDropDown", "TNotifyEvent");
     b.AddMethod("OnSelect", "TNotifyEvent");
+    b.AddMethod("OnDrawItem", "TDrawItemEvent");
+    b.AddMethod("OnMeasureItem", "TMeasureItemEvent");
 }
 
 TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
@@ -134,12 +244,24 @@ void TCustomComboBox::SetStyle(TComboBoxStyle value) {
     style_ = value;
     auto* w = static_cast<QComboBox*>(Widget());
     if (!w) return;
-    w->setEditable(value != csDropDownList);
+    w->setEditable(value == csDropDown || value == csSimple);
+    if (OwnerDrawn()) {
+        w->view()->setItemDelegate(new OwnerDrawDelegate(
+            w->view(),
+            [this](TCanvas& c, int row, const TRect& r, TOwnerDrawState state) {
+                PaintItem(c, row, r, state);
+            },
+            [this](int row) { return MeasureItem(row); }));
+    } else {
+        w->view()->setItemDelegate(new QStyledItemDelegate(w->view()));
+    }
+    w->update();
     if (w->lineEdit()) {
         static_cast<ControlEventFilter*>(Internals().filter)->Watch(w->lineEdit());
-        QObject::connect(
-            w->lineEdit(), &QLineEdit::textEdited, w, [this] { SafeCall([this] { Change(); }); },
-            Qt::UniqueConnection);
+        // A lambda cannot be a unique connection; an edit kept across styles is reconnected.
+        QObject::disconnect(w->lineEdit(), &QLineEdit::textEdited, w, nullptr);
+        QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w,
+                         [this] { SafeCall([this] { Change(); }); });
     }
 }
 
@@ -168,6 +290,42 @@ void TCustomComboBox::SetDroppedDown(bool value) {
         w->hidePopup();
 }
 
+void TCustomComboBox::SetItemHeight(int value) {
+    itemHeight_ = std::max(1, value);
+    if (auto* w = static_cast<QComboBox*>(Widget()))
+        if (w->view()) w->view()->doItemsLayout();
+}
+
+TCanvas* TCustomComboBox::Canvas() const {
+    if (drawCanvas_) return drawCanvas_;
+    if (!measureCanvas_) measureCanvas_ = MakeMeasuringCanvas(96);
+    measureCanvas_->SetFont(*Font());
+    return measureCanvas_.get();
+}
+
+void TCustomComboBox::PaintItem(TCanvas& canvas, int row, const TRect& rect,
+                                TOwnerDrawState state) {
+    PaintOwnerItem(*this, drawCanvas_, canvas, state, [&] {
+        if (row < 0)
+            canvas.FillRect(rect);
+        else
+            DrawItem(row, rect, state);
+    });
+}
+
+int TCustomComboBox::MeasureItem(int row) {
+    int h = itemHeight_;
+    if (style_ == csOwnerDrawVariable && OnMeasureItem) OnMeasureItem(this, row, h);
+    return h;
+}
+
+void TCustomComboBox::DrawItem(int index, const TRect& rect, TOwnerDrawState state) {
+    if (OnDrawItem)
+        OnDrawItem(this, index, rect, state);
+    else
+        DefaultDrawItem(*Canvas(), items_, index, rect);
+}
+
 void TCustomComboBox::Change() {
     if (OnChange) OnChange(this);
 }
@@ -192,6 +350,8 @@ void TCustomListBox::RegisterProperties(TClassBuilder<TCustomListBox>& b) {
     b.Add("Sorted", &TCustomListBox::Sorted, &TCustomListBox::SetSorted).Default(0);
     b.Publish("TabStop").Default(1);
     b.Publish("Color").Default(clWindow);
+    b.AddMethod("OnDrawItem", "TDrawItemEvent");
+    b.AddMethod("OnMeasureItem", "TMeasureItemEvent");
 }
 
 TCustomListBox::TCustomListBox(TComponent* owner) : TWinControl(owner) {
@@ -293,4 +453,54 @@ void TCustomListBox::SetColumns(int value) {
 void TCustomListBox::SetItemHeight(int value) {
     itemHeight_ = std::max(1, value);
     SetColumns(columns_);
+    if (auto* w = static_cast<QListWidget*>(Widget())) w->doItemsLayout();
+}
+
+void TCustomListBox::SetStyle(TListBoxStyle value) {
+    style_ = value;
+    auto* w = static_cast<QListWidget*>(Widget());
+    if (!w) return;
+    if (value == lbStandard) {
+        w->setItemDelegate(new QStyledItemDelegate(w));
+    } else {
+        w->setItemDelegate(new OwnerDrawDelegate(
+            w,
+            [this](TCanvas& c, int row, const TRect& r, TOwnerDrawState state) {
+                PaintItem(c, row, r, state);
+            },
+            [this](int row) { return MeasureItem(row); }));
+    }
+    w->setUniformItemSizes(value == lbOwnerDrawFixed);
+    w->doItemsLayout();
+}
+
+TCanvas* TCustomListBox::Canvas() const {
+    if (drawCanvas_) return drawCanvas_;
+    if (!measureCanvas_) measureCanvas_ = MakeMeasuringCanvas(96);
+    measureCanvas_->SetFont(*Font());
+    return measureCanvas_.get();
+}
+
+TRect TCustomListBox::ItemRect(int index) const {
+    const auto* w = static_cast<const QListWidget*>(Widget());
+    if (!w || index < 0 || index >= w->count()) return {};
+    const QRect r = w->visualItemRect(w->item(index));
+    return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
+void TCustomListBox::PaintItem(TCanvas& canvas, int row, const TRect& rect, TOwnerDrawState state) {
+    PaintOwnerItem(*this, drawCanvas_, canvas, state, [&] { DrawItem(row, rect, state); });
+}
+
+int TCustomListBox::MeasureItem(int row) {
+    int h = itemHeight_;
+    if (style_ == lbOwnerDrawVariable && OnMeasureItem) OnMeasureItem(this, row, h);
+    return h;
+}
+
+void TCustomListBox::DrawItem(int index, const TRect& rect, TOwnerDrawState state) {
+    if (OnDrawItem)
+        OnDrawItem(this, index, rect, state);
+    else
+        DefaultDrawItem(*Canvas(), items_, index, rect);
 }
