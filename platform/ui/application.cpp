@@ -20,6 +20,7 @@
 #include "platform/ui/control_p.h"
 #include "platform/ui/form.h"
 #include "platform/ui/message_reporter.h"
+#include "platform/ui/tick_source.h"
 
 void RegisterStandardControls(); // registration.cpp
 
@@ -61,9 +62,8 @@ void SafeCall(const std::function<void()>& fn) {
 }
 
 std::uint32_t GetTickCount() {
-    using namespace std::chrono;
-    return static_cast<std::uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    // The tick source's count, so that a test clock steps it too.
+    return TickCount();
 }
 
 int GetDoubleClickTime() {
@@ -142,7 +142,7 @@ void TApplication::QueueCall(std::function<void()> fn) {
 }
 
 void TApplication::QueueCallAfter(int delayMs, std::function<void()> fn) {
-    QTimer::singleShot(std::max(0, delayMs), qApp, [fn = std::move(fn)] { SafeCall(fn); });
+    TickSource().Start(std::max(0, delayMs), false, [fn = std::move(fn)] { SafeCall(fn); });
 }
 
 void TApplication::Idle() {

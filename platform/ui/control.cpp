@@ -16,6 +16,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/control_p.h"
 #include "platform/ui/form.h"
+#include "platform/ui/hints.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/std_controls.h"
 
@@ -789,11 +790,8 @@ bool TControl::ShowHint() const {
 
 void TControl::SetShowHint(bool value) {
     d_->showHint = value;
-    if (QWidget* w = Widget()) {
-        // "short|long": the tooltip shows the short part.
-        const std::string shortHint = d_->hint.substr(0, d_->hint.find('|'));
-        w->setToolTip(value ? QString::fromStdString(shortHint) : QString());
-    }
+    // Our hint window shows it; the manager starts listening with the first hinted control.
+    if (value) Hints();
 }
 
 TCursor TControl::Cursor() const {

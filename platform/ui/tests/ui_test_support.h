@@ -14,6 +14,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/control.h"
+#include "platform/ui/hints.h"
 #include "platform/ui/message_reporter.h"
 
 class UiTest : public ::testing::Test {
@@ -25,6 +26,8 @@ protected:
         scope = std::make_unique<TScopedReporter>(std::move(r));
     }
     void TearDown() override {
+        // A hint waiting on the real clock must not show during a later test.
+        Hints().CancelHint();
         Application()->OnException = nullptr;
         Application()->OnIdle = nullptr;
         // Run what forms queued (releases) before the next test.
