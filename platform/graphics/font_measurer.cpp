@@ -177,6 +177,13 @@ std::string ResolveFontFace(std::string_view name)
 
 std::string CjkFallbackFace() { return kCjkFallback; }
 
+std::vector<std::string> InstalledFontFamilies() {
+    std::vector<std::string> families;
+    for (const QString& family : QFontDatabase::families())
+        families.push_back(family.toStdString());
+    return families;
+}
+
 std::uint32_t FontFace::Glyph(char32_t c) const
 {
     if (c < 0x10000) {

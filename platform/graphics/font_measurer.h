@@ -43,6 +43,8 @@ inline constexpr std::uint8_t TMPF_DEVICE = 0x08;
 std::string ResolveFontFace(std::string_view name);
 // The family of the per-character fallback for CJK text.
 std::string CjkFallbackFace();
+// The font families installed on the system, as the font database lists them.
+std::vector<std::string> InstalledFontFamilies();
 // The em height in pixels a font Height selects: -Height when negative; a positive Height is
 // a cell height (ascent + descent); 0 picks the default of 16 pixels. At most 32767.
 int FontEmPixels(std::string_view name, TFontStyles style, int height);
