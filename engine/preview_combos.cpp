@@ -86,8 +86,31 @@ void TpgwCustomComboBox::PlaceList(int controlScreenTop, int screenBottom) {
 TpgwComboFace TpgwCustomComboBox::Face() const {
     if (!Enabled()) return cfDisabled;
     if (DroppedDown()) return cfDroppedDown;
-    if ((ComponentState() & csDesigning) || Focused() || mouseInControl_) return cfHot;
+    if ((ComponentState() & csDesigning) || Focused() || mouseInControl_ || MouseOverFace())
+        return cfHot;
     return cfNormal;
+}
+
+std::optional<TRect> TpgwCustomComboBox::FaceEditRect() const {
+    return ComboEditBounds(Width(), Height(), buttonWidth_, editOffset_);
+}
+
+bool TpgwCustomComboBox::PaintFace(TCanvas& canvas) {
+    const TpgwComboFace face = Face();
+    PaintFlatCombo(canvas, Width(), Height(), buttonWidth_, face);
+    if (face != cfDisabled && editOffset_ > 0)
+        PaintImageArea(canvas, TRect(3, 3, editOffset_ + 3, Height() - 3));
+    if (Style() == csDropDownList || OwnerDrawn()) {
+        TOwnerDrawState state = odComboBoxEdit;
+        if (face == cfDisabled) state |= odDisabled;
+        PaintItem(canvas, ItemIndex(), *FaceEditRect(), state);
+    }
+    return true;
+}
+
+void TpgwCustomComboBox::PaintImageArea(TCanvas& canvas, const TRect& area) {
+    canvas.Brush().SetColor(clWindow);
+    canvas.FillRect(area);
 }
 
 void TpgwCustomComboBox::FontChanged() {
@@ -349,6 +372,13 @@ void TpgwFontComboBox::DrawItem(int index, const TRect& rect, TOwnerDrawState st
     }
 }
 
+void TpgwFontComboBox::PaintImageArea(TCanvas& canvas, const TRect& area) {
+    TpgwCustomComboBox::PaintImageArea(canvas, area);
+    const int index = list_.IndexOf(Text());
+    if (index >= 0 && (FontTypeAt(index) & TRUETYPE_FONTTYPE))
+        DrawOutlineMark(canvas, area.Left, area.Top + (area.Height() - kTypeMarkHeight) / 2);
+}
+
 // ---- combo edit --------------------------------------------------------------------------------
 
 TRect ComboEditButtonBounds(int width, int height) {
@@ -374,6 +404,11 @@ void TpgwComboEdit::ButtonClick() {
     if (!buttonEnabled_ || !Enabled()) return;
     if (CanFocus()) SetFocus();
     if (OnButtonClick) OnButtonClick(this);
+}
+
+std::optional<TRect> TpgwComboEdit::FaceEditRect() const {
+    const int top = std::max(0, (Height() - ItemHeight()) / 2);
+    return TRect(2, top, 2 + std::max(0, Width() - Height() - 4), top + ItemHeight());
 }
 
 void TpgwComboEdit::Resize() {

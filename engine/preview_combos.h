@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,9 +49,15 @@ public:
     explicit TpgwCustomComboBox(TComponent* owner);
 
     int ButtonWidth() const { return buttonWidth_; }
-    void SetButtonWidth(int value) { buttonWidth_ = value; }
+    void SetButtonWidth(int value) {
+        buttonWidth_ = value;
+        FaceChanged();
+    }
     int EditOffset() const { return editOffset_; }
-    void SetEditOffset(int value) { editOffset_ = value; }
+    void SetEditOffset(int value) {
+        editOffset_ = value;
+        FaceChanged();
+    }
     // 0: as wide as the control.
     int ListWidth() const { return listWidth_; }
     void SetListWidth(int value) { listWidth_ = value; }
@@ -58,7 +65,10 @@ public:
     void SetReadOnly(bool value) { readOnly_ = value; }
     bool UpDropdown() const { return upDropdown_; }
     bool MouseInControl() const { return mouseInControl_; }
-    void SetMouseInControl(bool value) { mouseInControl_ = value; }
+    void SetMouseInControl(bool value) {
+        mouseInControl_ = value;
+        FaceChanged();
+    }
 
     int ListHeight() { return ComboListHeight(ItemHeight(), DropDownCount(), Items().Count()); }
     // The width the open list takes.
@@ -68,8 +78,14 @@ public:
     // How the face shows now.
     TpgwComboFace Face() const;
 
+    // The flat face; a list-only box draws its chosen item where the edit would be.
+    bool PaintFace(TCanvas& canvas) override;
+    std::optional<TRect> FaceEditRect() const override;
+
 protected:
     void FontChanged() override;
+    // The area left of the edit (EditOffset wide); the base fills it with the window colour.
+    virtual void PaintImageArea(TCanvas& canvas, const TRect& area);
 
 private:
     int buttonWidth_ = 11;
@@ -183,6 +199,8 @@ protected:
     // The click handlers do not run while the component is read or the list is filled.
     void Click() override;
     void DrawItem(int index, const TRect& rect, TOwnerDrawState state) override;
+    // The mark of the current font's type.
+    void PaintImageArea(TCanvas& canvas, const TRect& area) override;
 
 private:
     std::string StoreKey() const;
@@ -214,6 +232,9 @@ public:
     TSpeedButton* Button() const { return button_; }
 
     TNotifyEvent OnButtonClick;
+
+    // Width - Height - 4 wide and an item high, left of the button.
+    std::optional<TRect> FaceEditRect() const override;
 
 protected:
     void Resize() override;

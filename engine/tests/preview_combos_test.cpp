@@ -180,6 +180,29 @@ TEST(FlatComboFace, StatesPaintFrameButtonAndArrow) {
     }
 }
 
+// The live box paints the flat face itself: normal, then hot while the mouse is over it.
+TEST(FlatComboFace, TheLiveBoxShowsItAndPlacesItsEdit) {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 100);
+    auto* combo = new TpgwComboBox(&form);
+    combo->SetParent(&form);
+    combo->SetBounds(10, 10, 100, 21);
+    form.Show();
+    const int buttonLeft = 100 - combo->ButtonWidth() - 3;
+    auto pixel = [](const TRasterImage& image, int x, int y) {
+        const std::uint32_t p = image.At(x, y);
+        return static_cast<TColor>(((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16));
+    };
+    TRasterImage shot = combo->GrabImage();
+    EXPECT_EQ(pixel(shot, 0, 0), ColorToRGB(clBtnFace));
+    EXPECT_EQ(pixel(shot, buttonLeft + 4, 4), ColorToRGB(clBtnFace));
+    combo->SetMouseInControl(true);
+    shot = combo->GrabImage();
+    EXPECT_EQ(pixel(shot, 0, 0), ColorToRGB(clHighlight));
+    EXPECT_EQ(pixel(shot, buttonLeft + 4, 4), ColorToRGB(MixColors(clHighlight, clWindow, 30)));
+    EXPECT_EQ(combo->FaceEditRect(), std::optional<TRect>(ComboEditBounds(100, 21, 11, 0)));
+}
+
 // ---- recent fonts ------------------------------------------------------------------------------
 
 TEST(FontList, FillSortsAndDropsDuplicateNames) {

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QSaveFile>
 #include <QScreen>
+#include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
 #include <QWidget>
@@ -69,6 +70,11 @@ std::uint32_t GetTickCount() {
 int GetDoubleClickTime() {
     Application();
     return QGuiApplication::styleHints()->mouseDoubleClickInterval();
+}
+
+int VerticalScrollBarWidth() {
+    Application();
+    return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
 // ---- TApplication

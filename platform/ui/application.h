@@ -118,6 +118,8 @@ void SafeCall(const std::function<void()>& fn);
 std::uint32_t GetTickCount();
 // The toolkit's double-click interval in ms.
 int GetDoubleClickTime();
+// The width of the toolkit's vertical scroll bar (the height of a horizontal one).
+int VerticalScrollBarWidth();
 
 class TScreen {
 public:

@@ -6,6 +6,7 @@
 // or picks, not for ItemIndex set by code.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/core/string_list.h"
@@ -334,6 +335,19 @@ public:
     // A pick from the list: OnClick, then OnSelect (OnChange when OnSelect is not set).
     void Selected();
 
+    // A box that paints its own face (frame, button, the area around the edit) does so here,
+    // in client coordinates, and returns true; the toolkit's face is then not drawn. It is
+    // painted again when the mouse enters or leaves, the focus moves and the list opens or
+    // closes.
+    virtual bool PaintFace(TCanvas& canvas);
+    // Where the edit of a box with its own face goes; none: where the toolkit puts it.
+    virtual std::optional<TRect> FaceEditRect() const;
+    // The mouse is over the box.
+    bool MouseOverFace() const { return mouseOverFace_; }
+    void SetMouseOverFace(bool value);
+    // Places the edit and repaints the face after what they depend on changed.
+    void FaceChanged();
+
     // Draws one item on any canvas as the list and the face do: brush and font prepared for
     // the state, then DrawItem (row -1: the background only).
     void PaintItem(TCanvas& canvas, int row, const TRect& rect, TOwnerDrawState state);
@@ -354,6 +368,7 @@ private:
     int maxLength_ = 0;
     int itemHeight_ = 16;
     bool syncing_ = false;
+    bool mouseOverFace_ = false;
     TCanvas* drawCanvas_ = nullptr;
     mutable std::unique_ptr<TCanvas> measureCanvas_;
 };

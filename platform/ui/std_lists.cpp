@@ -2,8 +2,10 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <optional>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QEnterEvent>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 
@@ -49,15 +51,65 @@ public:
     void showPopup() override {
         if (owner_ && owner_->OnDropDown) SafeCall([this] { owner_->OnDropDown(owner_); });
         QComboBox::showPopup();
+        update();
     }
     void hidePopup() override {
         QComboBox::hidePopup();
+        update();
         if (owner_ && owner_->OnCloseUp) SafeCall([this] { owner_->OnCloseUp(owner_); });
+    }
+    // The toolkit places the edit again on several occasions; a painted face keeps its own.
+    void PlaceEdit() {
+        if (!owner_ || !lineEdit()) return;
+        std::optional<TRect> r;
+        SafeCall([&] { r = owner_->FaceEditRect(); });
+        if (r) lineEdit()->setGeometry(r->Left, r->Top, r->Width(), r->Height());
     }
 
 protected:
-    // An owner-drawn box paints its frame and button, then has the chosen item drawn.
+    void resizeEvent(QResizeEvent* e) override {
+        QComboBox::resizeEvent(e);
+        PlaceEdit();
+    }
+    void showEvent(QShowEvent* e) override {
+        QComboBox::showEvent(e);
+        PlaceEdit();
+    }
+    void changeEvent(QEvent* e) override {
+        QComboBox::changeEvent(e);
+        PlaceEdit();
+    }
+    void enterEvent(QEnterEvent* e) override {
+        QComboBox::enterEvent(e);
+        if (owner_) owner_->SetMouseOverFace(true);
+    }
+    void leaveEvent(QEvent* e) override {
+        QComboBox::leaveEvent(e);
+        if (owner_) owner_->SetMouseOverFace(false);
+    }
+    void focusInEvent(QFocusEvent* e) override {
+        QComboBox::focusInEvent(e);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        QComboBox::focusOutEvent(e);
+        update();
+    }
+    // A control with a face of its own paints all of it; an owner-drawn box paints its frame
+    // and button, then has the chosen item drawn.
     void paintEvent(QPaintEvent* e) override {
+        if (owner_) {
+            bool painted = false;
+            {
+                QPainter painter(this);
+                TCustomComboBox* owner = owner_;
+                const TRect all{0, 0, width(), height()};
+                SafeCall([&] {
+                    OnWidgetCanvas(&painter, all, [&](TCanvas& c) { painted = owner->PaintFace(c); });
+                });
+            }
+            if (painted) return;
+        }
         if (!owner_ || !owner_->OwnerDrawn()) {
             QComboBox::paintEvent(e);
             return;
@@ -183,6 +235,27 @@ TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
     QObject::connect(w, &QComboBox::activated, w, [this] { SafeCall([this] { Selected(); }); });
     QObject::connect(w->lineEdit(), &QLineEdit::textEdited, w,
                      [this] { SafeCall([this] { Change(); }); });
+}
+
+bool TCustomComboBox::PaintFace(TCanvas&) {
+    return false;
+}
+
+std::optional<TRect> TCustomComboBox::FaceEditRect() const {
+    return std::nullopt;
+}
+
+void TCustomComboBox::SetMouseOverFace(bool value) {
+    if (mouseOverFace_ == value) return;
+    mouseOverFace_ = value;
+    if (Widget()) Widget()->update();
+}
+
+void TCustomComboBox::FaceChanged() {
+    if (auto* w = dynamic_cast<ComboWidget*>(Widget())) {
+        w->PlaceEdit();
+        w->update();
+    }
 }
 
 TCustomComboBox::~TCustomComboBox() {

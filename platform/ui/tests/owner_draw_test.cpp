@@ -2,6 +2,7 @@
 // with its rectangle and state, and variable heights come from the measuring handler.
 
 #include <QComboBox>
+#include <QEnterEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -182,6 +183,52 @@ TEST_F(OwnerDrawTest, OwnerDrawnComboIsListOnlyAndDrawsItsFaceAndList) {
     log.clear();
     (void)combo->GrabImage();
     EXPECT_TRUE(log.empty());
+}
+
+
+
+// A box with a face of its own paints all of it and puts the edit where it says; the mouse
+// over it is known to the face.
+class PaintedFaceCombo : public TComboBox {
+public:
+    explicit PaintedFaceCombo(TComponent* owner) : TComboBox(owner) {}
+    bool PaintFace(TCanvas& canvas) override {
+        ++paints;
+        canvas.Brush().SetColor(MouseOverFace() ? clBlue : clRed);
+        canvas.FillRect(TRect(0, 0, Width(), Height()));
+        return true;
+    }
+    std::optional<TRect> FaceEditRect() const override { return TRect(20, 4, 60, 16); }
+    int paints = 0;
+};
+
+TEST_F(OwnerDrawTest, AComboWithItsOwnFacePaintsItAndPlacesTheEdit) {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* combo = new PaintedFaceCombo(&form);
+    combo->SetParent(&form);
+    combo->SetBounds(10, 10, 120, 21);
+    form.Show();
+    QApplication::processEvents();
+    TRasterImage shot = combo->GrabImage();
+    EXPECT_GT(combo->paints, 0);
+    EXPECT_EQ(shot.At(2, 2) & 0xFFFFFF, Rgb(clRed));
+    EXPECT_EQ(shot.At(115, 18) & 0xFFFFFF, Rgb(clRed));
+    auto* edit = static_cast<QComboBox*>(combo->Widget())->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->geometry(), QRect(20, 4, 40, 12));
+    combo->SetBounds(10, 10, 200, 30); // the toolkit places the edit again: ours stays
+    QApplication::processEvents();
+    EXPECT_EQ(edit->geometry(), QRect(20, 4, 40, 12));
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(combo->Widget(), &enter);
+    EXPECT_TRUE(combo->MouseOverFace());
+    shot = combo->GrabImage();
+    EXPECT_EQ(shot.At(2, 2) & 0xFFFFFF, Rgb(clBlue));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(combo->Widget(), &leave);
+    EXPECT_FALSE(combo->MouseOverFace());
 }
 
 } // namespace
