@@ -210,7 +210,9 @@ public:
     TpgwReport* Report() const { return report_; }
     void SetReport(TpgwReport* report) { report_ = report; }
     TpgwCustomPreviewPages* PreviewPages() const { return previewPages_; }
-    void SetPreviewPages(TpgwCustomPreviewPages* pages) { previewPages_ = pages; }
+    // The report sets none when it lets the control go (or is destroyed): the control must
+    // forget everything it shows of those pages.
+    virtual void SetPreviewPages(TpgwCustomPreviewPages* pages) { previewPages_ = pages; }
 
 private:
     TpgwReport* report_ = nullptr;

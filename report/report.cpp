@@ -282,13 +282,12 @@ void TpgwReport::SetPreview(TpgwCustomPreview* value) {
     if (preview_ == value) return;
     if (preview_) {
         preview_->RemoveFreeNotification(this);
-        if (!value) {
-            if (preview_->Report() == this) {
-                preview_->SetReport(nullptr);
-                preview_->SetPreviewPages(nullptr);
-            }
-            previewForm_ = nullptr;
+        // A control replaced by another must not keep drawing pages that may go with us.
+        if (preview_->Report() == this) {
+            preview_->SetReport(nullptr);
+            preview_->SetPreviewPages(nullptr);
         }
+        if (!value) previewForm_ = nullptr;
     }
     preview_ = value;
     if (preview_) {
