@@ -5,6 +5,8 @@
 #include "engine/engine.h"
 #include "engine/png_object.h"
 #include "engine/print_dialog.h"
+#include "engine/preview.h"
+#include "engine/preview_form.h"
 #include "engine/preview_pages.h"
 #include "engine/printers.h"
 #include "engine/text_drawing_adapter.h"
@@ -19,6 +21,8 @@ void RegisterEngineModule() {
         InstallPreviewPages();
         InstallEngine();
         InstallPrintDialog();
+        RegisterPreviewClasses();
+        InstallPreviewForm();
         SetCurrentPrinterPaperHook(CurrentPrinterPaperFromPrinters);
         // A report's own printer (PrintOptions.Printer) becomes current when it is listed.
         PrinterSelectionHook() = [](const std::string& name) {
