@@ -308,6 +308,13 @@ TEST_F(Preview, SavedPagesLoadBackWithTheirOutline) {
     TTreeNode* third = preview->OutlineTree()->Items().Item(2);
     EXPECT_EQ(third->Text(), "Row 3");
     EXPECT_EQ(third->ImageIndex(), 3);
+
+    // A click on a node goes to its place.
+    preview->SetZoom(1);
+    preview->OutlineTree()->SetSelected(third);
+    preview->OutlineTree()->Click();
+    EXPECT_EQ(preview->PageNo(), 3);
+    EXPECT_EQ(Ws().VertPosition(), Ws().Model.ScrollToPosition(3, third->StateIndex(), 10));
 }
 
 TEST_F(Preview, CommandsWaitWhileTheReportRuns) {
