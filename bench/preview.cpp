@@ -53,8 +53,8 @@ void Paint(TpgwPreview& preview) {
 bool ShowsPage(TpgwPreview& preview, int pageNo) {
     TpgwPreviewWorkspace& ws = *preview.Workspace();
     const TRasterImage image = ws.GrabImage();
-    const TRect r = ws.Model.PageList.GetPageBounds(pageNo - 1, ws.ClientRect().Width(), false,
-                                                     ws.Zoom());
+    const TRect r =
+        ws.Model.PageList.GetPageBounds(pageNo - 1, ws.ClientRect().Width(), false, ws.Zoom());
     const int x = r.Left - ws.Model.Offset.X + 3, y = r.Top - ws.Model.Offset.Y + 3;
     return x >= 0 && y >= 0 && x < image.Width && y < image.Height &&
            (image.At(x, y) & 0xFFFFFF) == 0xFFFFFF;
@@ -150,8 +150,8 @@ int Bench(int count) {
         first.push_back(shown);
         CloseWindow(report);
     }
-    std::printf("one pass, timer fired to first page painted: %.1f ms (%d pages)\n",
-                Median(first), report.PreviewPages()->GetCount());
+    std::printf("one pass, timer fired to first page painted: %.1f ms (%d pages)\n", Median(first),
+                report.PreviewPages()->GetCount());
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "engine/dialog_building.h"
 #include "engine/printers.h"
 #include "platform/core/exception.h"
 #include "platform/core/ini_file.h"
@@ -30,25 +31,6 @@ constexpr const char* kDesignerSection = "Form.TpgwDesignerForm";
 constexpr int kInches = 1;
 constexpr const char* kBadPaperMessage = "The paper width and height must be above 0.";
 constexpr const char* kBadMarginMessage = "The margins must not be below 0.";
-
-template <class T>
-T* place(TWinControl* parent, TComponent* owner, int left, int top, int width, int height) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetBounds(left, top, width, height);
-    return c;
-}
-
-TLabel* label(TWinControl* parent, TComponent* owner, int left, int top,
-              const std::string& caption = {}) {
-    auto* l = new TLabel(owner);
-    l->SetParent(parent);
-    l->SetTransparent(true);
-    l->SetLeft(left);
-    l->SetTop(top);
-    l->SetCaption(caption);
-    return l;
-}
 
 // A sheet with a folded corner and a few lines of text, upright or turned.
 void drawSheet(TBitmap& bitmap, bool landscape) {
@@ -84,11 +66,7 @@ TpgwPageSettingsForm::TpgwPageSettingsForm(TComponent* owner) : TForm(owner) {
     OnShow = [this](TObject*) { formShow(); };
     // The hide handler runs while a modal show unwinds: nothing may escape it.
     OnHide = [this](TObject*) { SafeCall([this] { formHide(); }); };
-    OnKeyDown = [](TObject*, std::uint16_t& key, TShiftState) {
-        if (key != VK_F1) return;
-        key = 0;
-        OpenHelp("TpgwPageSettingsForm");
-    };
+    OpenHelpOnF1(*this, "TpgwPageSettingsForm");
 }
 
 TpgwPageSettingsForm::~TpgwPageSettingsForm() {
@@ -99,64 +77,64 @@ TpgwPageSettingsForm::~TpgwPageSettingsForm() {
 void TpgwPageSettingsForm::buildControls() {
     SetCaption(text(400));
 
-    SizeL = place<TGroupBox>(this, this, 8, 4, 270, 105);
+    SizeL = PlaceControl<TGroupBox>(this, this, 8, 4, 270, 105);
     SizeL->SetCaption(text(403));
-    SizeCB = place<TComboBox>(SizeL, this, 12, 20, 246, 21);
+    SizeCB = PlaceControl<TComboBox>(SizeL, this, 12, 20, 246, 21);
     SizeCB->SetStyle(csDropDownList);
     SizeCB->SetDropDownCount(16);
     SizeCB->OnChange = [this](TObject*) { paperChanged(); };
-    WidthL = label(SizeL, this, 12, 52, text(401));
-    WidthE = place<TEdit>(SizeL, this, 80, 48, 60, 21);
-    UnitL1 = label(SizeL, this, 146, 52);
-    HeightL = label(SizeL, this, 12, 78, text(402));
-    HeightE = place<TEdit>(SizeL, this, 80, 74, 60, 21);
-    UnitL2 = label(SizeL, this, 146, 78);
+    WidthL = PlaceLabel(SizeL, this, 12, 52, text(401));
+    WidthE = PlaceControl<TEdit>(SizeL, this, 80, 48, 60, 21);
+    UnitL1 = PlaceLabel(SizeL, this, 146, 52);
+    HeightL = PlaceLabel(SizeL, this, 12, 78, text(402));
+    HeightE = PlaceControl<TEdit>(SizeL, this, 80, 74, 60, 21);
+    UnitL2 = PlaceLabel(SizeL, this, 146, 78);
     WidthE->OnChange = [this](TObject*) { sizeTextChanged(); };
     HeightE->OnChange = [this](TObject*) { sizeTextChanged(); };
 
-    OrientationL = place<TGroupBox>(this, this, 8, 114, 270, 69);
+    OrientationL = PlaceControl<TGroupBox>(this, this, 8, 114, 270, 69);
     OrientationL->SetCaption(text(404));
-    PortraitRB = place<TRadioButton>(OrientationL, this, 68, 20, 180, 17);
+    PortraitRB = PlaceControl<TRadioButton>(OrientationL, this, 68, 20, 180, 17);
     PortraitRB->SetCaption(text(410));
-    LandscapeRB = place<TRadioButton>(OrientationL, this, 68, 42, 180, 17);
+    LandscapeRB = PlaceControl<TRadioButton>(OrientationL, this, 68, 42, 180, 17);
     LandscapeRB->SetCaption(text(411));
     PortraitRB->SetChecked(true);
-    PortraitImg = place<TImage>(OrientationL, this, 14, 18, 40, 40);
+    PortraitImg = PlaceControl<TImage>(OrientationL, this, 14, 18, 40, 40);
     drawSheet(PortraitImg->Picture().Bitmap(), /*landscape=*/false);
-    LandscapeImg = place<TImage>(OrientationL, this, 14, 18, 40, 40);
+    LandscapeImg = PlaceControl<TImage>(OrientationL, this, 14, 18, 40, 40);
     drawSheet(LandscapeImg->Picture().Bitmap(), /*landscape=*/true);
     showOrientationPicture();
     PortraitRB->OnClick = [this](TObject*) { orientationClicked(); };
     LandscapeRB->OnClick = [this](TObject*) { orientationClicked(); };
 
-    MarginsL = place<TGroupBox>(this, this, 8, 188, 270, 77);
+    MarginsL = PlaceControl<TGroupBox>(this, this, 8, 188, 270, 77);
     MarginsL->SetCaption(text(409));
-    LeftL = label(MarginsL, this, 12, 24, text(405));
-    MarginLeftE = place<TEdit>(MarginsL, this, 52, 20, 52, 21);
-    UnitL3 = label(MarginsL, this, 108, 24);
-    TopL = label(MarginsL, this, 12, 50, text(406));
-    MarginTopE = place<TEdit>(MarginsL, this, 52, 46, 52, 21);
-    UnitL4 = label(MarginsL, this, 108, 50);
-    RightL = label(MarginsL, this, 140, 24, text(407));
-    MarginRightE = place<TEdit>(MarginsL, this, 180, 20, 52, 21);
-    UnitL5 = label(MarginsL, this, 236, 24);
-    BottomL = label(MarginsL, this, 140, 50, text(408));
-    MarginBottomE = place<TEdit>(MarginsL, this, 180, 46, 52, 21);
-    UnitL6 = label(MarginsL, this, 236, 50);
+    LeftL = PlaceLabel(MarginsL, this, 12, 24, text(405));
+    MarginLeftE = PlaceControl<TEdit>(MarginsL, this, 52, 20, 52, 21);
+    UnitL3 = PlaceLabel(MarginsL, this, 108, 24);
+    TopL = PlaceLabel(MarginsL, this, 12, 50, text(406));
+    MarginTopE = PlaceControl<TEdit>(MarginsL, this, 52, 46, 52, 21);
+    UnitL4 = PlaceLabel(MarginsL, this, 108, 50);
+    RightL = PlaceLabel(MarginsL, this, 140, 24, text(407));
+    MarginRightE = PlaceControl<TEdit>(MarginsL, this, 180, 20, 52, 21);
+    UnitL5 = PlaceLabel(MarginsL, this, 236, 24);
+    BottomL = PlaceLabel(MarginsL, this, 140, 50, text(408));
+    MarginBottomE = PlaceControl<TEdit>(MarginsL, this, 180, 46, 52, 21);
+    UnitL6 = PlaceLabel(MarginsL, this, 236, 50);
 
-    OtherL = place<TGroupBox>(this, this, 8, 270, 270, 53);
+    OtherL = PlaceControl<TGroupBox>(this, this, 8, 270, 270, 53);
     OtherL->SetCaption(text(412));
-    ApplyToCurRB = place<TRadioButton>(OtherL, this, 12, 20, 120, 17);
+    ApplyToCurRB = PlaceControl<TRadioButton>(OtherL, this, 12, 20, 120, 17);
     ApplyToCurRB->SetCaption(text(413));
-    ApplyToAllRB = place<TRadioButton>(OtherL, this, 136, 20, 126, 17);
+    ApplyToAllRB = PlaceControl<TRadioButton>(OtherL, this, 136, 20, 126, 17);
     ApplyToAllRB->SetCaption(text(414));
     ApplyToCurRB->SetChecked(true);
 
-    OKB = place<TButton>(this, this, 122, 328, 75, 25);
+    OKB = PlaceControl<TButton>(this, this, 122, 328, 75, 25);
     OKB->SetCaption(text(1));
     OKB->SetModalResult(mrOk);
     OKB->SetDefault(true);
-    CancelB = place<TButton>(this, this, 203, 328, 75, 25);
+    CancelB = PlaceControl<TButton>(this, this, 203, 328, 75, 25);
     CancelB->SetCaption(text(2));
     CancelB->SetModalResult(mrCancel);
     CancelB->SetCancel(true);

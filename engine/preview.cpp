@@ -373,10 +373,18 @@ void TpgwPreview::KeyCommand(std::uint16_t& key, TShiftState shift) {
     const std::uint16_t handled = key;
     key = 0;
     switch (handled) {
-    case VK_UP: ws.SetVertPosition(ws.VertPosition() - 8); return;
-    case VK_DOWN: ws.SetVertPosition(ws.VertPosition() + 8); return;
-    case VK_LEFT: ws.SetHorzPosition(ws.HorzPosition() - 8); return;
-    case VK_RIGHT: ws.SetHorzPosition(ws.HorzPosition() + 8); return;
+    case VK_UP:
+        ws.SetVertPosition(ws.VertPosition() - 8);
+        return;
+    case VK_DOWN:
+        ws.SetVertPosition(ws.VertPosition() + 8);
+        return;
+    case VK_LEFT:
+        ws.SetHorzPosition(ws.HorzPosition() - 8);
+        return;
+    case VK_RIGHT:
+        ws.SetHorzPosition(ws.HorzPosition() + 8);
+        return;
     case VK_PRIOR:
         if (ctrl)
             SetPageNo(pageNo_ - 1);
@@ -389,12 +397,17 @@ void TpgwPreview::KeyCommand(std::uint16_t& key, TShiftState shift) {
         else
             ws.SetVertPosition(ws.VertPosition() + 300);
         return;
-    case VK_HOME: First(); return;
-    case VK_END: Last(); return;
+    case VK_HOME:
+        First();
+        return;
+    case VK_END:
+        Last();
+        return;
     case VK_F1 + 2:
         if (hasButton(pbFind)) FindNext();
         return;
-    default: break;
+    default:
+        break;
     }
     if (ctrl) {
         switch (handled) {
@@ -410,7 +423,8 @@ void TpgwPreview::KeyCommand(std::uint16_t& key, TShiftState shift) {
         case 'O':
             if (hasButton(pbLoad)) Load();
             return;
-        default: break;
+        default:
+            break;
         }
     }
     key = handled;
@@ -742,8 +756,8 @@ void TpgwPreview::EditPage() {
 
     TpgwReport temporary(nullptr);
     const TClassInfo* cls = GetClass(prepared->ClassName());
-    auto* page = cls && cls->CanCreate() ? dynamic_cast<TpgwComponent*>(cls->Create(&temporary))
-                                         : nullptr;
+    auto* page =
+        cls && cls->CanCreate() ? dynamic_cast<TpgwComponent*>(cls->Create(&temporary)) : nullptr;
     if (!page) return;
     page->CopyFrom(prepared);
     page->SetParent(&temporary);
@@ -788,9 +802,11 @@ void TpgwPreview::EditTemplate() {
     TpgwReport temporary(nullptr);
     // The source pages stay the store's: lent to the report's object list and taken back.
     std::vector<TpgwComponent*> lent;
-    for (const auto& page : pages->SourcePages()) lent.push_back(page.get());
+    for (const auto& page : pages->SourcePages())
+        lent.push_back(page.get());
     std::vector<TpgwComponent*> parents;
-    for (TpgwComponent* page : lent) parents.push_back(page->Parent());
+    for (TpgwComponent* page : lent)
+        parents.push_back(page->Parent());
     temporary.SetObjectList(lent);
     auto giveBack = [&] {
         temporary.ReleaseObjectList(nullptr);

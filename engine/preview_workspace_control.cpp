@@ -157,8 +157,8 @@ void TpgwPreviewWorkspace::FindText() {
     Invalidate();
 }
 
-void TpgwPreviewWorkspace::hitTest(int x, int y, TMouseButton button, TShiftState shift,
-                                   bool click, bool doubleClick) {
+void TpgwPreviewWorkspace::hitTest(int x, int y, TMouseButton button, TShiftState shift, bool click,
+                                   bool doubleClick) {
     const TSize client = clientSize();
     const int index = Model.PageList.FindPage(Model.Offset.Y + y, Model.Offset.X + x);
     if (index < 0 || index >= PreviewPages->GetCount()) return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "engine/dialog_building.h"
 #include "engine/page_output.h"
 #include "engine/printers.h"
 #include "platform/core/files.h"
@@ -34,28 +35,9 @@ std::string text(std::string_view key) {
 constexpr const char* kBadCopiesMessage = "Enter a number of copies of 1 or more.";
 constexpr int kMaxCopies = 9999;
 
-template <class T>
-T* place(TWinControl* parent, TComponent* owner, int left, int top, int width, int height) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetBounds(left, top, width, height);
-    return c;
-}
-
-TLabel* label(TWinControl* parent, TComponent* owner, int left, int top,
-              const std::string& caption) {
-    auto* l = new TLabel(owner);
-    l->SetParent(parent);
-    l->SetTransparent(true);
-    l->SetLeft(left);
-    l->SetTop(top);
-    l->SetCaption(caption);
-    return l;
-}
-
 TComboBox* list(TWinControl* parent, TComponent* owner, int left, int top, int width,
                 std::initializer_list<std::string> items = {}) {
-    auto* cb = place<TComboBox>(parent, owner, left, top, width, 21);
+    auto* cb = PlaceControl<TComboBox>(parent, owner, left, top, width, 21);
     cb->SetStyle(csDropDownList);
     for (const std::string& item : items)
         cb->Items().Add(item);
@@ -131,11 +113,7 @@ TpgwPrintDialog::TpgwPrintDialog(TComponent* owner) : TForm(owner) {
     OnShow = [this](TObject*) { formShow(); };
     // The hide handler runs while a modal show unwinds: nothing may escape it.
     OnHide = [this](TObject*) { SafeCall([this] { formHide(); }); };
-    OnKeyDown = [](TObject*, std::uint16_t& key, TShiftState) {
-        if (key != VK_F1) return;
-        key = 0;
-        OpenHelp("TpgwPrintDialog");
-    };
+    OpenHelpOnF1(*this, "TpgwPrintDialog");
 }
 
 TpgwPrintDialog::~TpgwPrintDialog() {
@@ -146,29 +124,29 @@ TpgwPrintDialog::~TpgwPrintDialog() {
 void TpgwPrintDialog::buildControls() {
     SetCaption(text(200));
 
-    Label12 = place<TGroupBox>(this, this, 8, 4, 541, 78);
+    Label12 = PlaceControl<TGroupBox>(this, this, 8, 4, 541, 78);
     Label12->SetCaption(text(201));
-    NameL = label(Label12, this, 12, 24, text(212));
+    NameL = PlaceLabel(Label12, this, 12, 24, text(212));
     PrintersCB = list(Label12, this, 72, 20, 330);
     if (Screen().PixelsPerInch() > 96) PrintersCB->SetItemHeight(19);
     PrintersCB->OnChange = [this](TObject*) { printerChanged(); };
-    PropButton = place<TButton>(Label12, this, 416, 19, 113, 25);
+    PropButton = PlaceControl<TButton>(Label12, this, 416, 19, 113, 25);
     PropButton->SetCaption(text(209));
     PropButton->OnClick = [this](TObject*) { propertiesClick(); };
-    WhereL = label(Label12, this, 12, 52, text(208));
-    WhereL1 = label(Label12, this, 72, 52, "");
-    FileCB = place<TCheckBox>(Label12, this, 416, 51, 117, 17);
+    WhereL = PlaceLabel(Label12, this, 12, 52, text(208));
+    WhereL1 = PlaceLabel(Label12, this, 72, 52, "");
+    FileCB = PlaceControl<TCheckBox>(Label12, this, 416, 51, 117, 17);
     FileCB->SetCaption(text(210));
 
-    Label1 = place<TGroupBox>(this, this, 8, 88, 265, 113);
+    Label1 = PlaceControl<TGroupBox>(this, this, 8, 88, 265, 113);
     Label1->SetCaption(text(202));
-    AllRB = place<TRadioButton>(Label1, this, 12, 20, 240, 17);
+    AllRB = PlaceControl<TRadioButton>(Label1, this, 12, 20, 240, 17);
     AllRB->SetCaption(text(3));
-    CurPageRB = place<TRadioButton>(Label1, this, 12, 40, 240, 17);
+    CurPageRB = PlaceControl<TRadioButton>(Label1, this, 12, 40, 240, 17);
     CurPageRB->SetCaption(text(4));
-    PageNumbersRB = place<TRadioButton>(Label1, this, 12, 60, 72, 17);
+    PageNumbersRB = PlaceControl<TRadioButton>(Label1, this, 12, 60, 72, 17);
     PageNumbersRB->SetCaption(text(5));
-    PageNumbersE = place<TEdit>(Label1, this, 88, 58, 165, 21);
+    PageNumbersE = PlaceControl<TEdit>(Label1, this, 88, 58, 165, 21);
     DescrL = new TLabel(this);
     DescrL->SetParent(Label1);
     DescrL->SetAutoSize(false);
@@ -182,22 +160,22 @@ void TpgwPrintDialog::buildControls() {
         if (Visible() && PageNumbersE->CanFocus()) PageNumbersE->SetFocus();
     };
 
-    Label2 = place<TGroupBox>(this, this, 284, 88, 265, 113);
+    Label2 = PlaceControl<TGroupBox>(this, this, 284, 88, 265, 113);
     Label2->SetCaption(text(205));
-    CopiesL = label(Label2, this, 120, 24, text(203));
-    CopiesE = place<TEdit>(Label2, this, 176, 20, 52, 21);
+    CopiesL = PlaceLabel(Label2, this, 120, 24, text(203));
+    CopiesE = PlaceControl<TEdit>(Label2, this, 176, 20, 52, 21);
     CopiesE->SetText("1");
     // Digits only; control characters (backspace) pass.
     CopiesE->OnKeyPress = [](TObject*, char16_t& key) {
         if (key >= 32 && (key < u'0' || key > u'9')) key = 0;
     };
-    CopiesUpB = place<TSpeedButton>(Label2, this, 229, 20, 16, 10);
+    CopiesUpB = PlaceControl<TSpeedButton>(Label2, this, 229, 20, 16, 10);
     CopiesUpB->SetCaption("+");
     CopiesUpB->OnClick = [this](TObject*) { stepCopies(1); };
-    CopiesDownB = place<TSpeedButton>(Label2, this, 229, 31, 16, 10);
+    CopiesDownB = PlaceControl<TSpeedButton>(Label2, this, 229, 31, 16, 10);
     CopiesDownB->SetCaption("-");
     CopiesDownB->OnClick = [this](TObject*) { stepCopies(-1); };
-    CollateCB = place<TCheckBox>(Label2, this, 120, 60, 137, 17);
+    CollateCB = PlaceControl<TCheckBox>(Label2, this, 120, 60, 137, 17);
     CollateCB->SetCaption(text(204));
     CollateCB->SetChecked(true);
     CopiesPB = new TCopiesPicture(this, CollateCB);
@@ -205,34 +183,34 @@ void TpgwPrintDialog::buildControls() {
     CopiesPB->SetBounds(12, 44, 100, 50);
     CollateCB->OnClick = [this](TObject*) { CopiesPB->Invalidate(); };
 
-    ScaleGB = place<TGroupBox>(this, this, 8, 206, 265, 105);
+    ScaleGB = PlaceControl<TGroupBox>(this, this, 8, 206, 265, 105);
     ScaleGB->SetCaption(text(213));
     PrintModeCB = list(ScaleGB, this, 12, 20, 241,
                        {text("pmDefault"), text("pmSplit"), text("pmJoin"), text("pmScale")});
     PrintModeCB->OnChange = [this](TObject*) { printModeChanged(); };
-    PagSizeL = label(ScaleGB, this, 12, 52, text(214));
+    PagSizeL = PlaceLabel(ScaleGB, this, 12, 52, text(214));
     PagPageSizeCB = list(ScaleGB, this, 12, 70, 241);
 
-    OtherGB = place<TGroupBox>(this, this, 284, 206, 265, 105);
+    OtherGB = PlaceControl<TGroupBox>(this, this, 284, 206, 265, 105);
     OtherGB->SetCaption(text(207));
-    PrintL = label(OtherGB, this, 12, 20, text(206));
+    PrintL = PlaceLabel(OtherGB, this, 12, 20, text(206));
     PrintPagesCB =
         list(OtherGB, this, 110, 16, 143, {text("ppAll"), text("ppOdd"), text("ppEven")});
     PrintPagesCB->SetItemIndex(0);
-    DuplexL = label(OtherGB, this, 12, 43, text(216));
+    DuplexL = PlaceLabel(OtherGB, this, 12, 43, text(216));
     DuplexCB = list(OtherGB, this, 110, 39, 143,
                     {text("dupDefault"), text("dupVert"), text("dupHorz"), text("dupSimpl")});
     DuplexCB->SetItemIndex(0);
-    OrderL = label(OtherGB, this, 12, 66, text(211));
+    OrderL = PlaceLabel(OtherGB, this, 12, 66, text(211));
     OrderCB = list(OtherGB, this, 110, 62, 143, {text("poDirect"), text("poReverse")});
-    SwapCB = place<TCheckBox>(OtherGB, this, 12, 85, 241, 17);
+    SwapCB = PlaceControl<TCheckBox>(OtherGB, this, 12, 85, 241, 17);
     SwapCB->SetCaption("Swap paper size");
 
-    OkB = place<TButton>(this, this, 392, 318, 75, 25);
+    OkB = PlaceControl<TButton>(this, this, 392, 318, 75, 25);
     OkB->SetCaption(text(1));
     OkB->SetModalResult(mrOk);
     OkB->SetDefault(true);
-    CancelB = place<TButton>(this, this, 474, 318, 75, 25);
+    CancelB = PlaceControl<TButton>(this, this, 474, 318, 75, 25);
     CancelB->SetCaption(text(2));
     CancelB->SetModalResult(mrCancel);
     CancelB->SetCancel(true);

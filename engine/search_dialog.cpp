@@ -1,5 +1,6 @@
 #include "engine/search_dialog.h"
 
+#include "engine/dialog_building.h"
 #include "platform/ui/application.h"
 #include "platform/ui/containers.h"
 #include "platform/ui/std_controls.h"
@@ -10,25 +11,6 @@ namespace {
 
 std::string text(int id) {
     return GetResources().GetTextById(id);
-}
-
-template <class T>
-T* place(TWinControl* parent, TComponent* owner, int left, int top, int width, int height) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetBounds(left, top, width, height);
-    return c;
-}
-
-TLabel* label(TWinControl* parent, TComponent* owner, int left, int top,
-              const std::string& caption) {
-    auto* l = new TLabel(owner);
-    l->SetParent(parent);
-    l->SetTransparent(true);
-    l->SetLeft(left);
-    l->SetTop(top);
-    l->SetCaption(caption);
-    return l;
 }
 
 } // namespace
@@ -48,27 +30,27 @@ TpgwSearchDialog::TpgwSearchDialog(TComponent* owner) : TForm(owner) {
     SetKeyPreview(true);
     SetCaption(text(300));
 
-    TextL = label(this, this, 8, 8, text(301));
-    TextE = place<TEdit>(this, this, 8, 26, 236, 21);
+    TextL = PlaceLabel(this, this, 8, 8, text(301));
+    TextE = PlaceControl<TEdit>(this, this, 8, 26, 236, 21);
 
-    ReplacePanel = place<TPanel>(this, this, 8, 52, 236, 44);
+    ReplacePanel = PlaceControl<TPanel>(this, this, 8, 52, 236, 44);
     ReplacePanel->SetBevelOuter(bvNone);
     ReplacePanel->SetVisible(false);
-    ReplaceL = label(ReplacePanel, this, 0, 0, text(303));
-    ReplaceE = place<TEdit>(ReplacePanel, this, 0, 18, 236, 21);
+    ReplaceL = PlaceLabel(ReplacePanel, this, 0, 0, text(303));
+    ReplaceE = PlaceControl<TEdit>(ReplacePanel, this, 0, 18, 236, 21);
 
-    SearchL = place<TGroupBox>(this, this, 8, 100, 236, 65);
+    SearchL = PlaceControl<TGroupBox>(this, this, 8, 100, 236, 65);
     SearchL->SetCaption(text(302));
-    TopCB = place<TCheckBox>(SearchL, this, 12, 20, 212, 17);
+    TopCB = PlaceControl<TCheckBox>(SearchL, this, 12, 20, 212, 17);
     TopCB->SetCaption(text(304));
-    CaseCB = place<TCheckBox>(SearchL, this, 12, 40, 212, 17);
+    CaseCB = PlaceControl<TCheckBox>(SearchL, this, 12, 40, 212, 17);
     CaseCB->SetCaption(text(305));
 
-    OkB = place<TButton>(this, this, 88, 174, 75, 25);
+    OkB = PlaceControl<TButton>(this, this, 88, 174, 75, 25);
     OkB->SetCaption(text(1));
     OkB->SetModalResult(mrOk);
     OkB->SetDefault(true);
-    CancelB = place<TButton>(this, this, 169, 174, 75, 25);
+    CancelB = PlaceControl<TButton>(this, this, 169, 174, 75, 25);
     CancelB->SetCaption(text(2));
     CancelB->SetModalResult(mrCancel);
     CancelB->SetCancel(true);
@@ -76,11 +58,7 @@ TpgwSearchDialog::TpgwSearchDialog(TComponent* owner) : TForm(owner) {
     OnShow = [this](TObject*) { formShow(); };
     OnActivate = [this](TObject*) { formActivate(); };
     OnHide = [this](TObject*) { formHide(); };
-    OnKeyDown = [](TObject*, std::uint16_t& key, TShiftState) {
-        if (key != VK_F1) return;
-        key = 0;
-        OpenHelp("TpgwSearchDialog");
-    };
+    OpenHelpOnF1(*this, "TpgwSearchDialog");
 }
 
 TpgwSearchDialog::~TpgwSearchDialog() {

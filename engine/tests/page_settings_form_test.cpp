@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/printers.h"
+#include "engine/tests/modal_steps.h"
 #include "platform/core/ini_file.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/print/recording_print_backend.h"
@@ -72,25 +73,10 @@ protected:
         dialog = std::make_unique<TpgwPageSettingsForm>(nullptr);
         dialog->Page = &page;
         dialog->Report = &report;
-        queue(dialog.get(), std::move(steps), 0);
+        QueueModalSteps(dialog.get(), std::move(steps), 0);
         const TModalResult result = dialog->ShowModal();
         Application()->ProcessMessages();
         return result;
-    }
-    static void queue(TpgwPageSettingsForm* d, std::vector<Step> steps, std::size_t i) {
-        if (i >= steps.size()) {
-            Application()->QueueCall([d] {
-                if (!d->Visible()) return;
-                ADD_FAILURE() << "the dialog is still open";
-                d->CancelB->Click();
-            });
-            return;
-        }
-        Application()->QueueCall([d, steps = std::move(steps), i]() mutable {
-            if (!d->Visible()) return;
-            steps[i](*d);
-            queue(d, std::move(steps), i + 1);
-        });
     }
     static void pick(TComboBox* list, int index) {
         list->SetItemIndex(index);
@@ -326,7 +312,7 @@ TEST_F(PageSettings, WithoutAReportTheBoxesShowCentimetres) {
     setUnits(1);
     dialog = std::make_unique<TpgwPageSettingsForm>(nullptr);
     dialog->Page = &page;
-    queue(dialog.get(), {[](TpgwPageSettingsForm& d) {
+    QueueModalSteps(dialog.get(), {[](TpgwPageSettingsForm& d) {
               EXPECT_EQ(d.Units(), 0);
               EXPECT_EQ(d.WidthE->Text(), "21");
               cancel(d);

@@ -75,8 +75,8 @@ protected:
     }
     // The client rectangle of page index in the main workspace.
     TRect PageRect(int index) {
-        TRect r = Ws().Model.PageList.GetPageBounds(index, Ws().ClientRect().Width(), false,
-                                                     Ws().Zoom());
+        TRect r =
+            Ws().Model.PageList.GetPageBounds(index, Ws().ClientRect().Width(), false, Ws().Zoom());
         return {r.Left - Ws().Model.Offset.X, r.Top - Ws().Model.Offset.Y,
                 r.Right - Ws().Model.Offset.X, r.Bottom - Ws().Model.Offset.Y};
     }
@@ -139,8 +139,8 @@ TEST_F(Preview, ThumbnailsCarryTheirNumbers) {
     const TRasterImage image = Grab(thumbs);
     SavePng(image, "thumbnails.png");
     for (int i = 0; i < 2; ++i) {
-        const TRect r = thumbs.Model.PageList.GetPageBounds(i, thumbs.ClientRect().Width(), false,
-                                                             0.1);
+        const TRect r =
+            thumbs.Model.PageList.GetPageBounds(i, thumbs.ClientRect().Width(), false, 0.1);
         // " N " in white on the background colour at the page's top-left corner.
         int white = 0, back = 0;
         for (int y = r.Top + 1; y < r.Top + 12; ++y)

@@ -14,6 +14,7 @@
 #include "engine/page_output.h"
 #include "engine/printer_properties_dialog.h"
 #include "engine/printers.h"
+#include "engine/tests/modal_steps.h"
 #include "platform/print/recording_print_backend.h"
 #include "platform/ui/application.h"
 #include "platform/ui/containers.h"
@@ -70,29 +71,12 @@ protected:
         dialog = std::make_unique<TpgwPrintDialog>(nullptr);
         dialog->Report = &report;
         dialog->Duplex = duplex;
-        queue(dialog.get(), std::move(steps), 0);
+        QueueModalSteps(dialog.get(), std::move(steps), 0);
         const TModalResult result = dialog->ShowModal();
         duplex = dialog->Duplex;
         // Steps left over find the dialog closed and do nothing.
         Application()->ProcessMessages();
         return result;
-    }
-    static void queue(TpgwPrintDialog* d, std::vector<std::function<void(TpgwPrintDialog&)>> steps,
-                      std::size_t i) {
-        if (i >= steps.size()) {
-            // A dialog the steps left open would wait for ever.
-            Application()->QueueCall([d] {
-                if (!d->Visible()) return;
-                ADD_FAILURE() << "the dialog is still open";
-                d->CancelB->Click();
-            });
-            return;
-        }
-        Application()->QueueCall([d, steps = std::move(steps), i]() mutable {
-            if (!d->Visible()) return;
-            steps[i](*d);
-            queue(d, std::move(steps), i + 1);
-        });
     }
     static void pick(TComboBox* list, int index) {
         list->SetItemIndex(index);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/tests/modal_steps.h"
 #include "platform/graphics/raster_image.h"
 #include "platform/ui/application.h"
 #include "platform/ui/containers.h"
@@ -66,25 +67,10 @@ protected:
             if (!d->Visible()) return;
             if (d->Active() || polls >= 1000) {
                 EXPECT_TRUE(d->Active());
-                queue(d, std::move(steps), 0);
+                QueueModalSteps(d, std::move(steps), 0);
                 return;
             }
             whenActive(d, std::move(steps), polls + 1);
-        });
-    }
-    static void queue(TpgwSearchDialog* d, std::vector<Step> steps, std::size_t i) {
-        if (i >= steps.size()) {
-            Application()->QueueCall([d] {
-                if (!d->Visible()) return;
-                ADD_FAILURE() << "the dialog is still open";
-                d->CancelB->Click();
-            });
-            return;
-        }
-        Application()->QueueCall([d, steps = std::move(steps), i]() mutable {
-            if (!d->Visible()) return;
-            steps[i](*d);
-            queue(d, std::move(steps), i + 1);
         });
     }
 };

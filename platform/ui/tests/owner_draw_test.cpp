@@ -185,8 +185,6 @@ TEST_F(OwnerDrawTest, OwnerDrawnComboIsListOnlyAndDrawsItsFaceAndList) {
     EXPECT_TRUE(log.empty());
 }
 
-
-
 // A box with a face of its own paints all of it and puts the edit where it says; the mouse
 // over it is known to the face.
 class PaintedFaceCombo : public TComboBox {
