@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/page_settings_form.h"
+#include "engine/preview_combos.h"
 #include "engine/preview_pages.h"
 #include "engine/search_dialog.h"
 #include "platform/core/exception.h"
@@ -884,4 +885,5 @@ void TpgwPreview::WorkspaceDblClicked() {
 
 void RegisterPreviewClasses() {
     RegisterClasses<TpgwPreviewWorkspace, TpgwPreview>();
+    RegisterPreviewComboClasses();
 }

@@ -238,5 +238,6 @@ private:
     std::unique_ptr<TpgwProgressPacer> pacer_;
 };
 
-// Registers TpgwPreview and TpgwPreviewWorkspace by class name.
+// Registers the preview control, its workspace and the report windows' combo boxes by class
+// name.
 void RegisterPreviewClasses();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/preview_workspace.h"
+#include "platform/core/properties.h"
 #include "platform/core/settings_store.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/font_measurer.h"
@@ -116,6 +117,12 @@ void TpgwCustomComboBox::PaintImageArea(TCanvas& canvas, const TRect& area) {
 void TpgwCustomComboBox::FontChanged() {
     TCustomComboBox::FontChanged();
     SetItemHeight(FontTextHeight(Font()->Data()));
+}
+
+void TpgwComboBox::RegisterProperties(TClassBuilder<TpgwComboBox>& b) {
+    using C = TpgwComboBox;
+    b.Add("ListWidth", &C::ListWidth, &C::SetListWidth).Default(0);
+    b.Add("ReadOnly", &C::ReadOnly, &C::SetReadOnly).Default(0);
 }
 
 // ---- recent fonts ------------------------------------------------------------------------------
@@ -327,6 +334,13 @@ void TpgwFontComboBox::Reset() {
     filling_ = false;
 }
 
+void TpgwFontComboBox::RegisterProperties(TClassBuilder<TpgwFontComboBox>& b) {
+    using C = TpgwFontComboBox;
+    b.Add("ShowMRU", &C::ShowMRU, &C::SetShowMRU).Default(1);
+    b.Add("MRURegKey", TypeInfoString(), &C::MRURegKey, &C::SetMRURegKey);
+    b.AddMethod("OnClick", "TNotifyEvent");
+}
+
 void TpgwFontComboBox::ItemChosen(int index) {
     if (index <= 0 || !showMRU_) return;
     const int now = list_.Choose(index);
@@ -395,6 +409,21 @@ TpgwComboEdit::TpgwComboEdit(TComponent* owner) : TCustomComboBox(owner) {
     Resize();
 }
 
+void TpgwComboEdit::RegisterProperties(TClassBuilder<TpgwComboEdit>& b) {
+    using C = TpgwComboEdit;
+    b.Add("ButtonEnabled", &C::ButtonEnabled, &C::SetButtonEnabled).Default(1);
+    b.Add("ButtonHint", TypeInfoString(), &C::ButtonHint, &C::SetButtonHint);
+    b.AddMethod("OnButtonClick", "TNotifyEvent");
+}
+
+TBitmap& TpgwComboEdit::Glyph() {
+    return button_->Glyph();
+}
+
+void TpgwComboEdit::SetGlyph(const TBitmap& glyph) {
+    button_->SetGlyph(glyph);
+}
+
 void TpgwComboEdit::SetButtonEnabled(bool value) {
     buttonEnabled_ = value;
     button_->SetEnabled(value);
@@ -416,4 +445,8 @@ void TpgwComboEdit::Resize() {
     if (!button_) return;
     const TRect r = ComboEditButtonBounds(Width(), Height());
     button_->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+}
+
+void RegisterPreviewComboClasses() {
+    RegisterClasses<TpgwComboBox, TpgwFontComboBox, TpgwComboEdit>();
 }

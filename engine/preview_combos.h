@@ -100,6 +100,7 @@ class TpgwComboBox : public TpgwCustomComboBox {
     LUMETRA_CLASS(TpgwComboBox, TpgwCustomComboBox)
 public:
     explicit TpgwComboBox(TComponent* owner) : TpgwCustomComboBox(owner) {}
+    static void RegisterProperties(TClassBuilder<TpgwComboBox>& b);
 };
 
 // ---- recent fonts ------------------------------------------------------------------------------
@@ -174,6 +175,7 @@ class TpgwFontComboBox : public TpgwCustomComboBox {
     LUMETRA_CLASS(TpgwFontComboBox, TpgwCustomComboBox)
 public:
     explicit TpgwFontComboBox(TComponent* owner);
+    static void RegisterProperties(TClassBuilder<TpgwFontComboBox>& b);
 
     bool ShowMRU() const { return showMRU_; }
     void SetShowMRU(bool value) { showMRU_ = value; }
@@ -222,6 +224,10 @@ class TpgwComboEdit : public TCustomComboBox {
     LUMETRA_CLASS(TpgwComboEdit, TCustomComboBox)
 public:
     explicit TpgwComboEdit(TComponent* owner);
+    static void RegisterProperties(TClassBuilder<TpgwComboEdit>& b);
+    // The button's picture.
+    TBitmap& Glyph();
+    void SetGlyph(const TBitmap& glyph);
 
     bool ButtonEnabled() const { return buttonEnabled_; }
     void SetButtonEnabled(bool value);
@@ -244,3 +250,6 @@ private:
     bool buttonEnabled_ = true;
     std::string buttonHint_;
 };
+
+// Registers the combo boxes and the combo edit by class name.
+void RegisterPreviewComboClasses();

@@ -14,6 +14,7 @@
 
 #include "engine/preview_combos.h"
 #include "engine/preview_workspace.h"
+#include "platform/core/properties.h"
 #include "platform/core/settings_store.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
@@ -201,6 +202,30 @@ TEST(FlatComboFace, TheLiveBoxShowsItAndPlacesItsEdit) {
     EXPECT_EQ(pixel(shot, 0, 0), ColorToRGB(clHighlight));
     EXPECT_EQ(pixel(shot, buttonLeft + 4, 4), ColorToRGB(MixColors(clHighlight, clWindow, 30)));
     EXPECT_EQ(combo->FaceEditRect(), std::optional<TRect>(ComboEditBounds(100, 21, 11, 0)));
+}
+
+// Templates and the designer make the combos by class name and set their published properties.
+TEST(ComboGeometry, MadeByClassNameWithTheirPublishedProperties) {
+    RegisterPreviewComboClasses();
+    TForm form(nullptr);
+    auto make = [&](const char* name) {
+        const TClassInfo* cls = GetClass(name);
+        EXPECT_NE(cls, nullptr) << name;
+        return cls ? dynamic_cast<TComponent*>(cls->Create(&form)) : nullptr;
+    };
+    TComponent* combo = make("TpgwComboBox");
+    TComponent* fonts = make("TpgwFontComboBox");
+    TComponent* edit = make("TpgwComboEdit");
+    ASSERT_TRUE(combo && fonts && edit);
+    SetPropValue(*combo, "ListWidth", Variant(160));
+    EXPECT_EQ(static_cast<TpgwComboBox*>(combo)->EffectiveListWidth(), 160);
+    EXPECT_EQ(GetPropValue(*combo, "ReadOnly"), Variant(false));
+    EXPECT_EQ(GetPropValue(*combo, "DropDownCount"), Variant(8));
+    EXPECT_EQ(GetPropValue(*fonts, "ShowMRU"), Variant(true));
+    SetPropValue(*fonts, "MRURegKey", Variant("\\Software\\Test\\Fonts"));
+    EXPECT_EQ(static_cast<TpgwFontComboBox*>(fonts)->MRURegKey(), "\\Software\\Test\\Fonts");
+    SetPropValue(*edit, "ButtonEnabled", Variant(false));
+    EXPECT_FALSE(static_cast<TpgwComboEdit*>(edit)->Button()->Enabled());
 }
 
 // ---- recent fonts ------------------------------------------------------------------------------
