@@ -106,6 +106,7 @@ void TpgwCustomExportFilter::RegisterProperties(TClassBuilder<TpgwCustomExportFi
 bool RunExportProtocol(TpgwCustomExportFilter& filter, TpgwExportSource& source,
                        const std::vector<int>& pages) {
     if (filter.ShowDialog() && filter.AskOptions() != 1) return false;
+    filter.SetRunFailed(false);
     if (!filter.OpenOutput()) return true;
     try {
         std::vector<TpgwComponent*> objects;
@@ -125,7 +126,13 @@ bool RunExportProtocol(TpgwCustomExportFilter& filter, TpgwExportSource& source,
             filter.LeavePage(page, index);
         }
     } catch (...) {
-        filter.CloseOutput();
+        filter.SetRunFailed(true);
+        try {
+            filter.CloseOutput();
+        } catch (...) {
+            // The first failure is the one to report.
+        }
+        filter.SetRunFailed(false);
         throw;
     }
     filter.CloseOutput();

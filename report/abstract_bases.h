@@ -322,37 +322,47 @@ public:
     void SetPageNumbers(const std::string& v) { pageNumbers_ = v; }
     TpgwReport* Report() const { return report_; }
     void SetReport(TpgwReport* v) { report_ = v; }
-    TStream* Stream() const { return stream_; }
-    void SetStream(TStream* v) { stream_ = v; }
-    bool SlaveExport() const { return slaveExport_; }
-    void SetSlaveExport(bool v) { slaveExport_ = v; }
-    const std::string& DefaultExt() const { return defaultExt_; }
-    void SetDefaultExt(const std::string& v) { defaultExt_ = v; }
-    const std::string& FilterDesc() const { return filterDesc_; }
-    void SetFilterDesc(const std::string& v) { filterDesc_ = v; }
-    const std::string& ExportTitle() const { return exportTitle_; }
-    void SetExportTitle(const std::string& v) { exportTitle_ = v; }
+    // When set, the filter writes here instead of a file, shows no dialog and opens nothing.
+    TStream* TargetStream() const { return targetStream_; }
+    void SetTargetStream(TStream* v) { targetStream_ = v; }
+    // On behalf of another exporter: no save dialog, no opening, output in the temporary folder.
+    bool SlaveMode() const { return slaveMode_; }
+    void SetSlaveMode(bool v) { slaveMode_ = v; }
+    // The default extension with its dot (".csv").
+    const std::string& FileExtension() const { return fileExtension_; }
+    void SetFileExtension(const std::string& v) { fileExtension_ = v; }
+    // The save dialog's filter ("CSV file (*.csv)|*.csv").
+    const std::string& FileFilter() const { return fileFilter_; }
+    void SetFileFilter(const std::string& v) { fileFilter_ = v; }
+    // The options dialog's caption, for filters sharing one dialog class.
+    const std::string& DialogTitle() const { return dialogTitle_; }
+    void SetDialogTitle(const std::string& v) { dialogTitle_ = v; }
     bool SuppressPageHeadersFooters() const { return suppressPageHeadersFooters_; }
     void SetSuppressPageHeadersFooters(bool v) { suppressPageHeadersFooters_ = v; }
-    // Files the export produced; none until a filter makes the list.
-    TStringList* Files() const { return files_.get(); }
-    void SetFiles(std::unique_ptr<TStringList> files) { files_ = std::move(files); }
+    // Every file one run wrote, for filters that write several; none for the others.
+    TStringList* OutputFiles() const { return outputFiles_.get(); }
+    void SetOutputFiles(std::unique_ptr<TStringList> files) { outputFiles_ = std::move(files); }
     bool Unlisted() const { return unlisted_; }
+    // True while CloseOutput runs after a failure inside the run: a filter then keeps the file
+    // it would replace instead of the partial one.
+    bool RunFailed() const { return runFailed_; }
+    void SetRunFailed(bool v) { runFailed_ = v; }
 
 private:
-    std::string fileName_, defaultPath_, pageNumbers_, defaultExt_, filterDesc_, exportTitle_;
+    std::string fileName_, defaultPath_, pageNumbers_, fileExtension_, fileFilter_, dialogTitle_;
     TpgwReport* report_ = nullptr;
-    TStream* stream_ = nullptr;
-    std::unique_ptr<TStringList> files_;
+    TStream* targetStream_ = nullptr;
+    std::unique_ptr<TStringList> outputFiles_;
     bool showDialog_ = true;
     bool exportNotPrintable_ = false;
     bool useFileCache_ = true;
     bool showProgress_ = true;
     bool overwritePrompt_ = false;
     bool currentPageOnly_ = false;
-    bool slaveExport_ = false;
+    bool slaveMode_ = false;
     bool suppressPageHeadersFooters_ = false;
     bool unlisted_ = false;
+    bool runFailed_ = false;
 };
 
 // What a store hands to the export protocol.
@@ -371,7 +381,8 @@ public:
 // The calling order every store keeps: AskOptions (only with ShowDialog; a result other than 1
 // cancels and gives false), OpenOutput (false: nothing is exported), then for each page of
 // pages EnterPage, WriteItem per object and LeavePage; CloseOutput at the end. LeavePage and
-// CloseOutput run also when a call in between raises; the exception then goes on to the caller.
+// CloseOutput run also when a call in between raises (CloseOutput with RunFailed set); the
+// exception then goes on to the caller.
 bool RunExportProtocol(TpgwCustomExportFilter& filter, TpgwExportSource& source,
                        const std::vector<int>& pages);
 

@@ -1,0 +1,17 @@
+#include "export/export_module.h"
+
+#include <string_view>
+
+#include "report/module_startup.h"
+#include "report/resources.h"
+
+std::string_view ExportStringsXML();
+
+void RegisterExportModule() {
+    RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
+                   [] { GetResources().AddXML(ExportStringsXML()); });
+}
+
+namespace {
+[[maybe_unused]] const bool registered = (RegisterExportModule(), true);
+} // namespace
