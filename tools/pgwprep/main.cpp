@@ -1,5 +1,5 @@
-// pgwprep: prepares a report template over data sets of the data layer and saves the prepared
-// report. kUsage has the arguments. Exit codes: 0 done, 1 the report failed (its errors
+// pgwprep: prepares a report template over data sets of the data layer, saves the prepared
+// report and exports it. kUsage has the arguments. Exit codes: 0 done, 1 the report failed (its errors
 // on stderr, one a line, and no output file written), 2 bad arguments.
 
 #include <cerrno>
@@ -13,6 +13,9 @@
 
 #include "data/db_dataset.h"
 #include "engine/engine_module.h"
+#include "export/export_formats.h"
+#include "export/export_module.h"
+#include "platform/core/properties.h"
 #include "platform/core/string_list.h"
 #include "platform/core/text.h"
 #include "platform/data/ado.h"
@@ -26,9 +29,10 @@ namespace {
 
 const char* const kUsage =
     "usage: pgwprep TEMPLATE.pg3 [--data ALIAS CONNECTION SQL]... [--var NAME=VALUE]...\n"
-    "               --out REPORT.pp3\n"
+    "               [--out REPORT.pp3] [--export FORMAT FILE [--set NAME=VALUE]...]...\n"
+    "               [--pages RANGE]\n"
     "\n"
-    "Prepares the template and saves the prepared report; prints \"N pages\".\n"
+    "Prepares the template, saves the prepared report and exports it; prints \"N pages\".\n"
     "\n"
     "  --data ALIAS CONNECTION SQL\n"
     "      Runs SQL over the connection string (e.g. \"Provider=SQLite;Data Source=/x.db\")\n"
@@ -39,6 +43,14 @@ const char* const kUsage =
     "      quotes (--var \"Title='Sales 2024'\").\n"
     "  --out REPORT.pp3\n"
     "      The prepared report, written only when the preparation succeeds.\n"
+    "  --export FORMAT FILE\n"
+    "      Exports the prepared report to FILE through the filter of FORMAT (csv, txt),\n"
+    "      without dialogs. At least one of --out and --export is needed.\n"
+    "  --set NAME=VALUE\n"
+    "      Sets the published property NAME of the filter of the --export before it\n"
+    "      (--set Separator=, or --set PageBreaks=False).\n"
+    "  --pages RANGE\n"
+    "      The pages every export writes, as \"1,3,5-12\"; all pages without it.\n"
     "\n"
     "Exit status: 0 done, 1 the report failed (its errors on stderr), 2 bad arguments.\n";
 
@@ -46,12 +58,26 @@ struct DataArg {
     std::string Alias, Connection, Sql;
 };
 
+struct ExportArg {
+    std::string Format, File;
+    std::vector<std::pair<std::string, std::string>> Sets;
+};
+
 struct Arguments {
     bool Help = false;
-    std::string Template, Out;
+    std::string Template, Out, Pages;
     std::vector<DataArg> Data;
     std::vector<std::pair<std::string, std::string>> Vars;
+    std::vector<ExportArg> Exports;
 };
+
+// NAME=VALUE with a name that is not blank; false otherwise.
+bool SplitAssignment(const std::string& text, std::pair<std::string, std::string>& result) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos || Trim(text.substr(0, eq)).empty()) return false;
+    result = {Trim(text.substr(0, eq)), text.substr(eq + 1)};
+    return true;
+}
 
 // Empty text when the arguments are good, else what is wrong with them.
 std::string Parse(int argc, char** argv, Arguments& args) {
@@ -73,10 +99,23 @@ std::string Parse(int argc, char** argv, Arguments& args) {
         } else if (a == "--var") {
             if (!values(1)) return "--var needs NAME=VALUE";
             const std::string v = argv[++i];
-            const std::size_t eq = v.find('=');
-            if (eq == std::string::npos || Trim(v.substr(0, eq)).empty())
-                return "--var needs NAME=VALUE, not " + v;
-            args.Vars.emplace_back(Trim(v.substr(0, eq)), v.substr(eq + 1));
+            std::pair<std::string, std::string> var;
+            if (!SplitAssignment(v, var)) return "--var needs NAME=VALUE, not " + v;
+            args.Vars.push_back(std::move(var));
+        } else if (a == "--export") {
+            if (!values(2)) return "--export needs FORMAT FILE";
+            args.Exports.push_back({argv[i + 1], argv[i + 2], {}});
+            i += 2;
+        } else if (a == "--set") {
+            if (!values(1)) return "--set needs NAME=VALUE";
+            if (args.Exports.empty()) return "--set belongs after an --export";
+            const std::string v = argv[++i];
+            std::pair<std::string, std::string> set;
+            if (!SplitAssignment(v, set)) return "--set needs NAME=VALUE, not " + v;
+            args.Exports.back().Sets.push_back(std::move(set));
+        } else if (a == "--pages") {
+            if (!values(1)) return "--pages needs a page range";
+            args.Pages = argv[++i];
         } else if (a == "--out") {
             if (!values(1)) return "--out needs a file name";
             args.Out = argv[++i];
@@ -89,7 +128,7 @@ std::string Parse(int argc, char** argv, Arguments& args) {
         }
     }
     if (args.Template.empty()) return "no template";
-    if (args.Out.empty()) return "no --out";
+    if (args.Out.empty() && args.Exports.empty()) return "no --out or --export";
     return {};
 }
 
@@ -117,7 +156,42 @@ struct DataSource {
     TpgwDBDataset Adapter{nullptr};
 };
 
+// The filters of the --export arguments with their --set properties, or what is wrong with
+// them (an unknown format or property, a value the property does not take).
+std::string MakeFilters(const Arguments& args,
+                        std::vector<std::unique_ptr<TpgwCustomExportFilter>>& filters) {
+    for (const ExportArg& e : args.Exports) {
+        std::unique_ptr<TpgwCustomExportFilter> filter = MakeExportFilter(e.Format);
+        if (!filter) {
+            std::string known;
+            for (const std::string& name : ExportFormatNames())
+                known += (known.empty() ? "" : ", ") + name;
+            return "unknown export format " + e.Format + " (known: " + known + ")";
+        }
+        filter->SetShowDialog(false);
+        filter->SetFileName(e.File);
+        filter->SetPageNumbers(args.Pages);
+        for (const auto& [name, value] : e.Sets) {
+            if (!IsPublishedProp(*filter, name))
+                return "the " + e.Format + " export has no property " + name;
+            try {
+                SetPropText(*filter, name, value);
+            } catch (const std::exception& ex) {
+                return "--set " + name + "=" + value + ": " + ex.what();
+            }
+        }
+        filters.push_back(std::move(filter));
+    }
+    return {};
+}
+
 int Run(const Arguments& args) {
+    std::vector<std::unique_ptr<TpgwCustomExportFilter>> filters;
+    if (const std::string problem = MakeFilters(args, filters); !problem.empty()) {
+        std::fprintf(stderr, "pgwprep: %s\n%s", problem.c_str(), kUsage);
+        return 2;
+    }
+
     // Made before the template loads, so that its data-set list finds them by name.
     std::vector<std::unique_ptr<DataSource>> sources;
     for (const DataArg& d : args.Data) {
@@ -167,11 +241,20 @@ int Run(const Arguments& args) {
         return 1;
     }
     TpgwCustomPreviewPages* pages = report.PreviewPages();
-    try {
-        pages->SaveToFile(args.Out);
-    } catch (const std::exception& e) {
-        PrintLines(e.what());
-        return 1;
+    if (!args.Out.empty()) {
+        try {
+            pages->SaveToFile(args.Out);
+        } catch (const std::exception& e) {
+            PrintLines(e.what());
+            return 1;
+        }
+    }
+    for (const auto& filter : filters) {
+        if (!report.ExportTo(filter.get())) {
+            if (report.Errors().Count() == 0) report.Errors().Add("The export did not run");
+            PrintErrors(report.Errors());
+            return 1;
+        }
     }
     std::printf("%d pages\n", pages->GetCount());
     // Output that did not reach its file (a full disk, a closed pipe) must not pass for success.
@@ -197,6 +280,7 @@ int main(int argc, char** argv) {
     // Linking the engine's module in: its start-up installs the text layout, the store and
     // the engine that BuildPreparedPages runs.
     RegisterEngineModule();
+    RegisterExportModule();
     StartModules();
     int status = 1;
     try {

@@ -26,7 +26,7 @@ TEST(Pgwprep, BadArgumentsPrintTheProblemAndTheUsage) {
     const std::string tpl = ListReportTemplate();
     for (const Case& c : std::vector<Case>{
              {{}, "no template"},
-             {{tpl}, "no --out"},
+             {{tpl}, "no --out or --export"},
              {{tpl, "--out"}, "--out needs a file name"},
              {{tpl, "--data", "Sales", "Provider=SQLite;Data Source=x.db"}, "--data needs"},
              {{tpl, "--data", " ", "c", "s", "--out", "o.pp3"}, "--data needs an alias"},
@@ -34,7 +34,13 @@ TEST(Pgwprep, BadArgumentsPrintTheProblemAndTheUsage) {
               "data set sales given twice"},
              {{tpl, "--var", "Rows", "--out", "o.pp3"}, "--var needs NAME=VALUE, not Rows"},
              {{tpl, "--var", "=1", "--out", "o.pp3"}, "--var needs NAME=VALUE"},
-             {{tpl, "--pages", "--out", "o.pp3"}, "unknown option --pages"},
+             {{tpl, "--pages"}, "--pages needs a page range"},
+             {{tpl, "--export", "csv"}, "--export needs FORMAT FILE"},
+             {{tpl, "--set", "Separator=,", "--out", "o.pp3"}, "--set belongs after an --export"},
+             {{tpl, "--export", "csv", "o.csv", "--set", "Separator"},
+              "--set needs NAME=VALUE, not Separator"},
+             {{tpl, "--export", "pdq", "o.pdq"}, "unknown export format pdq"},
+             {{tpl, "--bogus", "--out", "o.pp3"}, "unknown option --bogus"},
              {{tpl, tpl, "--out", "o.pp3"}, "more than one template"},
          }) {
         const PgwprepRun r = RunPgwprep(c.args);
