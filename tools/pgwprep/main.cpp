@@ -1,6 +1,6 @@
 // pgwprep: prepares a report template over data sets of the data layer, saves the prepared
-// report and exports it. kUsage has the arguments. Exit codes: 0 done, 1 the report failed (its errors
-// on stderr, one a line, and no output file written), 2 bad arguments.
+// report and exports it. kUsage has the arguments. Exit codes: 0 done, 1 the report failed (its
+// errors on stderr, one a line, and no output file written), 2 bad arguments.
 
 #include <cerrno>
 #include <cstdio>
