@@ -212,6 +212,10 @@ public:
     void SetTagStr(const std::string& value) { tagStr_ = value; }
     const std::string& URL() const { return url_; }
     void SetURL(const std::string& value) { url_ = value; }
+    // Asks ExportText for plain text instead of the object's own format (set by an export
+    // around the call).
+    bool ExportAsPlainText() const { return exportAsPlainText_; }
+    void SetExportAsPlainText(bool value) { exportAsPlainText_ = value; }
 
     // ---- drawing
     // BeginDraw, DrawBackground, DrawFrame.
@@ -290,6 +294,7 @@ private:
     TBrushStyle brushStyle_ = bsSolid;
     bool printable_ = true;
     bool showHint_ = false;
+    bool exportAsPlainText_ = false;
 };
 
 // A view that can stretch to fit its content.
