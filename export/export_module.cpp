@@ -2,12 +2,14 @@
 
 #include <string_view>
 
+#include "export/csv_export.h"
 #include "report/module_startup.h"
 #include "report/resources.h"
 
 std::string_view ExportStringsXML();
 
 void RegisterExportModule() {
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportText", RegisterTableTextExports);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }

@@ -19,6 +19,7 @@
 #include "platform/core/string_list.h"
 #include "platform/core/text.h"
 #include "platform/data/ado.h"
+#include "platform/ui/application.h"
 #include "report/abstract_bases.h"
 #include "report/module_startup.h"
 #include "report/options.h"
@@ -168,7 +169,9 @@ std::string MakeFilters(const Arguments& args,
                 known += (known.empty() ? "" : ", ") + name;
             return "unknown export format " + e.Format + " (known: " + known + ")";
         }
+        // No window of any kind: this program runs without a display.
         filter->SetShowDialog(false);
+        filter->SetShowProgress(false);
         filter->SetFileName(e.File);
         filter->SetPageNumbers(args.Pages);
         for (const auto& [name, value] : e.Sets) {
@@ -281,6 +284,9 @@ int main(int argc, char** argv) {
     // the engine that BuildPreparedPages runs.
     RegisterEngineModule();
     RegisterExportModule();
+    // The engine lets window messages through while it runs: the toolkit must start with widget
+    // support before a template's pictures or fonts start it without.
+    Application();
     StartModules();
     int status = 1;
     try {
