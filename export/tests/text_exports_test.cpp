@@ -99,6 +99,10 @@ TEST_F(TextExports, CsvFieldsRowsAndSeparators) {
     EXPECT_NE(bytes.find("\"twolines\";;"), std::string::npos) << bytes;
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 
+    // The OEM code page is the legacy one here: the option changes no byte.
+    csv.SetOEMCodepage(true);
+    EXPECT_EQ(Run(csv), bytes);
+
     csv.SetSeparator("");
     EXPECT_EQ(Run(csv).find(';'), std::string::npos);
 }
@@ -184,6 +188,7 @@ TEST(TextExportFiles, FixtureThroughPgwprepEqualsTheGoldenFiles) {
                               "rows = list(csv.reader(io.StringIO(text, newline=''), "
                               "delimiter=';'))\n"
                               "fields = [f for row in rows for f in row]\n"
+                              "assert sum(1 for f in fields if f) == 3 * 14, len(fields)\n"
                               "assert 'Say \"hi\" <a> & b; semi' in fields, fields\n"
                               "assert '腹部超声：肝脏大小正常' in fields, fields\n"
                               "EOF";
