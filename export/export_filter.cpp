@@ -1,5 +1,6 @@
 #include "export/export_filter.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "engine/dialog_building.h"
@@ -166,12 +167,18 @@ int TpgwFileExportFilter::AskOptions() {
 }
 
 bool TpgwFileExportFilter::OpenOutput() {
-    if (SlaveMode()) {
+    if (SlaveMode() && NamesSlaveOutput()) {
         const std::string reportFile =
             Report() ? ExtractFileName(NormalizeSlashes(Report()->FileName())) : std::string();
-        SetFileName(reportFile.empty() ? ChangeFileExt(MakeTempFileName(), FileExtension())
-                                       : IncludeTrailingPathDelimiter(GetTempDir()) +
-                                             ChangeFileExt(reportFile, FileExtension()));
+        if (reportFile.empty()) {
+            // A unique stem; the file made to reserve it is not the output.
+            const std::string reserved = MakeTempFileName();
+            std::remove(reserved.c_str());
+            SetFileName(ChangeFileExt(reserved, FileExtension()));
+        } else {
+            SetFileName(IncludeTrailingPathDelimiter(GetTempDir()) +
+                        ChangeFileExt(reportFile, FileExtension()));
+        }
     }
     if (FileName().empty() && !TargetStream()) return false;
     if (!TargetStream() && !DefaultPath().empty() && ExtractFilePath(FileName()).empty())

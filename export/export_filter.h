@@ -83,6 +83,9 @@ protected:
     virtual void EndOutput() {}
     // Where the filter writes between OpenOutput and CloseOutput.
     TStream& Output();
+    // Whether slave mode names the output in the temporary folder (filters that take only the
+    // name they are given say no).
+    virtual bool NamesSlaveOutput() const { return true; }
 
 private:
     std::unique_ptr<TSafeFileWriter> file_;

@@ -144,12 +144,6 @@ void TpgwSimpleTextExport::ReadOptions(TpgwExportDialog& dialog) {
     oemCodepage_ = d.OEMCB->Checked();
 }
 
-bool TpgwSimpleTextExport::OpenOutput() {
-    // Only the CSV export names a file of its own in slave mode.
-    if (SlaveMode() && FileName().empty() && !TargetStream()) return false;
-    return TpgwFileExportFilter::OpenOutput();
-}
-
 void TpgwSimpleTextExport::BeginOutput() {
     matrix_ = MakeTextMatrix(UseFileCache(), ExportNotPrintable(), 0.5);
 }

@@ -53,8 +53,6 @@ public:
     static void RegisterProperties(TClassBuilder<TpgwSimpleTextExport>& b);
 
     std::string FilterCaption() const override;
-    // No slave-mode naming here: without a file name or stream nothing is exported.
-    bool OpenOutput() override;
     void WriteItem(TpgwComponent* object) override;
     void EnterPage(TpgwComponent* page, int index) override;
     void LeavePage(TpgwComponent* page, int index) override;
@@ -75,6 +73,8 @@ protected:
     void ReadOptions(TpgwExportDialog& dialog) override;
     void BeginOutput() override;
     void EndOutput() override;
+    // No slave-mode naming here: without a file name or stream nothing is exported.
+    bool NamesSlaveOutput() const override { return false; }
 
 private:
     void init();

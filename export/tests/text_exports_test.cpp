@@ -18,6 +18,8 @@
 #include "export/export_module.h"
 #include "export/text_export.h"
 #include "export/text_matrix.h"
+#include "platform/core/exception.h"
+#include "platform/core/files.h"
 #include "platform/core/stream.h"
 #include "platform/core/text.h"
 #include "report/memo_view.h"
@@ -145,6 +147,26 @@ TEST_F(TextExports, TextGridAlignsSqueezesAndBreaksPages) {
     const std::string withEmpty = Run(text);
     EXPECT_NE(withEmpty.find("\r\n\r\n"), std::string::npos);
     EXPECT_NE(withEmpty.back(), '\f');
+}
+
+TEST_F(TextExports, OnlyTheCsvExportNamesItsFileInSlaveMode) {
+    NewPage();
+    TpgwSimpleTextExport text(TpgwCustomExportFilter::UnlistedTag{});
+    text.SetSlaveMode(true);
+    EXPECT_FALSE(text.OpenOutput());
+    text.SetFileName("/nonexistent-folder/kept.txt");
+    EXPECT_THROW(text.OpenOutput(), Exception);
+    EXPECT_EQ(text.FileName(), "/nonexistent-folder/kept.txt");
+
+    TpgwCSVExport csv(TpgwCustomExportFilter::UnlistedTag{});
+    csv.SetSlaveMode(true);
+    ASSERT_TRUE(csv.OpenOutput());
+    EXPECT_EQ(ExtractFileExt(csv.FileName()), ".csv");
+    EXPECT_EQ(ExtractFilePath(csv.FileName()), IncludeTrailingPathDelimiter(GetTempDir()));
+    // Nothing is left of the name's reservation.
+    EXPECT_FALSE(std::filesystem::exists(ChangeFileExt(csv.FileName(), "")));
+    csv.CloseOutput();
+    std::filesystem::remove(csv.FileName());
 }
 
 TEST_F(TextExports, AMemoOfFontSizeZeroDoesNotSizeTheGrid) {
