@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/list-report/list_report_setup.h"
+#include "bench/timing.h"
 #include "engine/engine_module.h"
 #include "export/csv_export.h"
 #include "export/export_module.h"
@@ -27,17 +28,6 @@
 #include "report/view.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point from) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // Hands every page of a run to one matrix and prepares it at the end.
 class MatrixFilter : public TpgwCustomExportFilter {

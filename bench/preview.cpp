@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/list-report/list_report_setup.h"
+#include "bench/timing.h"
 #include "engine/engine_module.h"
 #include "engine/preview.h"
 #include "engine/preview_pages.h"
@@ -27,17 +28,6 @@
 #include "report/report.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point from) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 TpgwPreview* ShownPreview(TpgwReport& report) {
     return dynamic_cast<TpgwPreview*>(report.Preview());

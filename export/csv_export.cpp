@@ -38,11 +38,11 @@ TpgwCSVExportDialog::TpgwCSVExportDialog(TComponent* owner)
 
 // ---- filter ------------------------------------------------------------------------------------
 
-TpgwCSVExport::TpgwCSVExport(TComponent* owner) : TpgwFileExportFilter(owner) {
+TpgwCSVExport::TpgwCSVExport(TComponent* owner) : TpgwTextMatrixExport(owner, 5.0) {
     init();
 }
 
-TpgwCSVExport::TpgwCSVExport(UnlistedTag tag) : TpgwFileExportFilter(tag) {
+TpgwCSVExport::TpgwCSVExport(UnlistedTag tag) : TpgwTextMatrixExport(tag, 5.0) {
     init();
 }
 
@@ -56,7 +56,6 @@ void TpgwCSVExport::init() {
 void TpgwCSVExport::RegisterProperties(TClassBuilder<TpgwCSVExport>& b) {
     using F = TpgwCSVExport;
     b.Add("Separator", TypeInfoString(), &F::Separator, &F::SetSeparator);
-    b.Add("OEMCodepage", &F::OEMCodepage, &F::SetOEMCodepage).Default(0);
 }
 
 std::string TpgwCSVExport::FilterCaption() const {
@@ -69,30 +68,14 @@ std::unique_ptr<TpgwExportDialog> TpgwCSVExport::CreateDialog() {
 
 void TpgwCSVExport::ShowOptions(TpgwExportDialog& dialog) {
     auto& d = static_cast<TpgwCSVExportDialog&>(dialog);
-    d.OEMCB->SetChecked(oemCodepage_);
+    d.OEMCB->SetChecked(OEMCodepage());
     d.SeparatorE->SetText(separator_);
 }
 
 void TpgwCSVExport::ReadOptions(TpgwExportDialog& dialog) {
     auto& d = static_cast<TpgwCSVExportDialog&>(dialog);
-    oemCodepage_ = d.OEMCB->Checked();
+    SetOEMCodepage(d.OEMCB->Checked());
     separator_ = d.SeparatorE->Text();
-}
-
-void TpgwCSVExport::BeginOutput() {
-    matrix_ = MakeTextMatrix(UseFileCache(), ExportNotPrintable(), 5.0);
-}
-
-void TpgwCSVExport::EndOutput() {
-    matrix_.reset();
-}
-
-void TpgwCSVExport::EnterPage(TpgwComponent*, int) {
-    matrix_->Clear();
-}
-
-void TpgwCSVExport::WriteItem(TpgwComponent* object) {
-    if (auto* view = dynamic_cast<TpgwView*>(object)) matrix_->AddObject(view);
 }
 
 std::string TpgwCSVExport::Field(const TWideStrings& lines) {
@@ -110,7 +93,7 @@ std::string TpgwCSVExport::Field(const TWideStrings& lines) {
 }
 
 void TpgwCSVExport::LeavePage(TpgwComponent*, int) {
-    TpgwIEMatrix& m = *matrix_;
+    TpgwIEMatrix& m = Matrix();
     m.Prepare();
     TStream& out = Output();
     const std::string separator = ExportAnsiText(Utf8ToUtf16(separator_));

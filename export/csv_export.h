@@ -5,9 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "export/export_filter.h"
-
-class TpgwIEMatrix;
+#include "export/text_matrix.h"
 
 class TpgwCSVExportDialog : public TpgwExportDialog {
     LUMETRA_CLASS(TpgwCSVExportDialog, TpgwExportDialog)
@@ -19,8 +17,8 @@ public:
     TEdit* SeparatorE = nullptr;
 };
 
-class TpgwCSVExport : public TpgwFileExportFilter {
-    LUMETRA_CLASS(TpgwCSVExport, TpgwFileExportFilter)
+class TpgwCSVExport : public TpgwTextMatrixExport {
+    LUMETRA_CLASS(TpgwCSVExport, TpgwTextMatrixExport)
 public:
     explicit TpgwCSVExport(TComponent* owner);
     explicit TpgwCSVExport(UnlistedTag tag);
@@ -28,17 +26,11 @@ public:
     static void RegisterProperties(TClassBuilder<TpgwCSVExport>& b);
 
     std::string FilterCaption() const override;
-    void WriteItem(TpgwComponent* object) override;
-    void EnterPage(TpgwComponent* page, int index) override;
     void LeavePage(TpgwComponent* page, int index) override;
 
     // Written after every field (UTF-8; the file holds it in the legacy code page).
     const std::string& Separator() const { return separator_; }
     void SetSeparator(const std::string& v) { separator_ = v; }
-    // The legacy OEM code page is the ANSI one here: the bytes do not change.
-    bool OEMCodepage() const { return oemCodepage_; }
-    void SetOEMCodepage(bool v) { oemCodepage_ = v; }
-
     // A field as written: the object's lines run together, quotes doubled, in quotes.
     static std::string Field(const class TWideStrings& lines);
 
@@ -46,14 +38,10 @@ protected:
     std::unique_ptr<TpgwExportDialog> CreateDialog() override;
     void ShowOptions(TpgwExportDialog& dialog) override;
     void ReadOptions(TpgwExportDialog& dialog) override;
-    void BeginOutput() override;
-    void EndOutput() override;
 
 private:
     void init();
-    std::unique_ptr<TpgwIEMatrix> matrix_;
     std::string separator_ = ";";
-    bool oemCodepage_ = false;
 };
 
 // Enters the CSV and text exports as the formats "csv" and "txt" and their classes by name.

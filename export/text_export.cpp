@@ -97,11 +97,11 @@ TpgwSimpleTextExportDialog::TpgwSimpleTextExportDialog(TComponent* owner)
 
 // ---- filter ------------------------------------------------------------------------------------
 
-TpgwSimpleTextExport::TpgwSimpleTextExport(TComponent* owner) : TpgwFileExportFilter(owner) {
+TpgwSimpleTextExport::TpgwSimpleTextExport(TComponent* owner) : TpgwTextMatrixExport(owner, 0.5) {
     init();
 }
 
-TpgwSimpleTextExport::TpgwSimpleTextExport(UnlistedTag tag) : TpgwFileExportFilter(tag) {
+TpgwSimpleTextExport::TpgwSimpleTextExport(UnlistedTag tag) : TpgwTextMatrixExport(tag, 0.5) {
     init();
 }
 
@@ -117,7 +117,6 @@ void TpgwSimpleTextExport::RegisterProperties(TClassBuilder<TpgwSimpleTextExport
     b.Add("PageBreaks", &F::PageBreaks, &F::SetPageBreaks).Default(1);
     b.Add("Frames", &F::Frames, &F::SetFrames).Default(0);
     b.Add("EmptyLines", &F::EmptyLines, &F::SetEmptyLines).Default(0);
-    b.Add("OEMCodepage", &F::OEMCodepage, &F::SetOEMCodepage).Default(0);
 }
 
 std::string TpgwSimpleTextExport::FilterCaption() const {
@@ -133,7 +132,7 @@ void TpgwSimpleTextExport::ShowOptions(TpgwExportDialog& dialog) {
     d.PageBreaksCB->SetChecked(pageBreaks_);
     d.FramesCB->SetChecked(frames_);
     d.EmptyLinesCB->SetChecked(emptyLines_);
-    d.OEMCB->SetChecked(oemCodepage_);
+    d.OEMCB->SetChecked(OEMCodepage());
 }
 
 void TpgwSimpleTextExport::ReadOptions(TpgwExportDialog& dialog) {
@@ -141,24 +140,12 @@ void TpgwSimpleTextExport::ReadOptions(TpgwExportDialog& dialog) {
     pageBreaks_ = d.PageBreaksCB->Checked();
     frames_ = d.FramesCB->Checked();
     emptyLines_ = d.EmptyLinesCB->Checked();
-    oemCodepage_ = d.OEMCB->Checked();
+    SetOEMCodepage(d.OEMCB->Checked());
 }
 
-void TpgwSimpleTextExport::BeginOutput() {
-    matrix_ = MakeTextMatrix(UseFileCache(), ExportNotPrintable(), 0.5);
-}
-
-void TpgwSimpleTextExport::EndOutput() {
-    matrix_.reset();
-}
-
-void TpgwSimpleTextExport::EnterPage(TpgwComponent*, int) {
-    matrix_->Clear();
+void TpgwSimpleTextExport::EnterPage(TpgwComponent* page, int index) {
+    TpgwTextMatrixExport::EnterPage(page, index);
     charWidth_ = lineHeight_ = kUnset;
-}
-
-void TpgwSimpleTextExport::WriteItem(TpgwComponent* object) {
-    if (auto* view = dynamic_cast<TpgwView*>(object)) matrix_->AddObject(view);
 }
 
 void TpgwSimpleTextExport::measure(const TpgwIEMObject& object) {
@@ -221,7 +208,7 @@ void TpgwSimpleTextExport::place(TpgwTextGrid& grid, const TpgwIEMObject& object
 }
 
 void TpgwSimpleTextExport::LeavePage(TpgwComponent* page, int) {
-    TpgwIEMatrix& m = *matrix_;
+    TpgwIEMatrix& m = Matrix();
     m.Prepare();
     for (int i = 0; i < m.ObjectCount(); ++i)
         if (TpgwIEMObject* object = m.ObjectById(i)) measure(*object);

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "export/export_filter.h"
+#include "export/text_matrix.h"
 
-class TpgwIEMatrix;
 class TpgwIEMObject;
 
 class TpgwSimpleTextExportDialog : public TpgwExportDialog {
@@ -44,8 +43,8 @@ private:
     std::vector<char> cells_;
 };
 
-class TpgwSimpleTextExport : public TpgwFileExportFilter {
-    LUMETRA_CLASS(TpgwSimpleTextExport, TpgwFileExportFilter)
+class TpgwSimpleTextExport : public TpgwTextMatrixExport {
+    LUMETRA_CLASS(TpgwSimpleTextExport, TpgwTextMatrixExport)
 public:
     explicit TpgwSimpleTextExport(TComponent* owner);
     explicit TpgwSimpleTextExport(UnlistedTag tag);
@@ -53,7 +52,6 @@ public:
     static void RegisterProperties(TClassBuilder<TpgwSimpleTextExport>& b);
 
     std::string FilterCaption() const override;
-    void WriteItem(TpgwComponent* object) override;
     void EnterPage(TpgwComponent* page, int index) override;
     void LeavePage(TpgwComponent* page, int index) override;
 
@@ -63,16 +61,11 @@ public:
     void SetFrames(bool v) { frames_ = v; }
     bool EmptyLines() const { return emptyLines_; }
     void SetEmptyLines(bool v) { emptyLines_ = v; }
-    // The legacy OEM code page is the ANSI one here: the bytes do not change.
-    bool OEMCodepage() const { return oemCodepage_; }
-    void SetOEMCodepage(bool v) { oemCodepage_ = v; }
 
 protected:
     std::unique_ptr<TpgwExportDialog> CreateDialog() override;
     void ShowOptions(TpgwExportDialog& dialog) override;
     void ReadOptions(TpgwExportDialog& dialog) override;
-    void BeginOutput() override;
-    void EndOutput() override;
     // No slave-mode naming here: without a file name or stream nothing is exported.
     bool NamesSlaveOutput() const override { return false; }
 
@@ -81,11 +74,9 @@ private:
     void measure(const TpgwIEMObject& object);
     void place(TpgwTextGrid& grid, const TpgwIEMObject& object) const;
 
-    std::unique_ptr<TpgwIEMatrix> matrix_;
     double charWidth_ = 65535;
     double lineHeight_ = 65535;
     bool pageBreaks_ = true;
     bool frames_ = false;
     bool emptyLines_ = false;
-    bool oemCodepage_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include "export/ie_matrix.h"
 #include "platform/core/files.h"
+#include "platform/core/properties.h"
+#include "report/view.h"
 #include "report/wide_strings.h"
 
 std::unique_ptr<TpgwIEMatrix> MakeTextMatrix(bool useFileCache, bool includeNonPrintable,
@@ -38,4 +40,33 @@ std::string ExportAnsiText(std::u16string_view text) {
         i += n;
     }
     return out;
+}
+
+TpgwTextMatrixExport::TpgwTextMatrixExport(TComponent* owner, double mergeTolerance)
+    : TpgwFileExportFilter(owner), mergeTolerance_(mergeTolerance) {}
+
+TpgwTextMatrixExport::TpgwTextMatrixExport(UnlistedTag tag, double mergeTolerance)
+    : TpgwFileExportFilter(tag), mergeTolerance_(mergeTolerance) {}
+
+TpgwTextMatrixExport::~TpgwTextMatrixExport() = default;
+
+void TpgwTextMatrixExport::RegisterProperties(TClassBuilder<TpgwTextMatrixExport>& b) {
+    using F = TpgwTextMatrixExport;
+    b.Add("OEMCodepage", &F::OEMCodepage, &F::SetOEMCodepage).Default(0);
+}
+
+void TpgwTextMatrixExport::BeginOutput() {
+    matrix_ = MakeTextMatrix(UseFileCache(), ExportNotPrintable(), mergeTolerance_);
+}
+
+void TpgwTextMatrixExport::EndOutput() {
+    matrix_.reset();
+}
+
+void TpgwTextMatrixExport::EnterPage(TpgwComponent*, int) {
+    matrix_->Clear();
+}
+
+void TpgwTextMatrixExport::WriteItem(TpgwComponent* object) {
+    if (auto* view = dynamic_cast<TpgwView*>(object)) matrix_->AddObject(view);
 }

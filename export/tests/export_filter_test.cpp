@@ -19,6 +19,7 @@
 #include "platform/core/exception.h"
 #include "platform/core/files.h"
 #include "platform/core/stream.h"
+#include "platform/core/tests/temp_dir.h"
 #include "platform/ui/application.h"
 #include "platform/ui/message_reporter.h"
 #include "platform/ui/std_controls.h"
@@ -26,13 +27,6 @@
 #include "report/resources.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Writes one line per call; fails on the object named FailOn.
 class TTraceFilter : public TpgwFileExportFilter {
@@ -212,7 +206,7 @@ TEST_F(ExportFrame, FileNamesSlaveModeAndOpeningTheResult) {
     filter->SetOpenAfterExport(true);
     ASSERT_TRUE(report->ExportTo(filter.get()));
     EXPECT_EQ(filter->FileName(), Path("bare.trc"));
-    EXPECT_EQ(Lines(ReadFile(Path("bare.trc"))).front(), "enter 0");
+    EXPECT_EQ(Lines(TempDir::ReadAll(Path("bare.trc"))).front(), "enter 0");
     EXPECT_EQ(opened, std::vector<std::string>{Path("bare.trc")});
 
     // Into a stream nothing is opened.
@@ -287,7 +281,7 @@ TEST_F(ExportFrame, TheOptionsAndSaveDialogsDecideTheRangeAndTheFile) {
             EXPECT_EQ(boxes->Dialogs[0].Filter, "Trace file (*.trc)|*.trc");
         }
         if (c.written) {
-            const std::vector<std::string> lines = Lines(ReadFile(target));
+            const std::vector<std::string> lines = Lines(TempDir::ReadAll(target));
             EXPECT_EQ(lines.front(), "enter 1");
             EXPECT_EQ(filter->PageNumbers(), "2");
         }
@@ -301,7 +295,7 @@ TEST_F(ExportFrame, AFailedRunOrAnUnwritableTargetKeepsTheEarlierFile) {
     filter->SetFileName(target);
     filter->FailOn = "AnchorMemo";
     EXPECT_FALSE(report->ExportTo(filter.get()));
-    EXPECT_EQ(ReadFile(target), "earlier\n");
+    EXPECT_EQ(TempDir::ReadAll(target), "earlier\n");
     EXPECT_EQ(report->Errors().Text(), "cannot write AnchorMemo\r\n");
     EXPECT_EQ(filter->Calls.back(), "close");
 

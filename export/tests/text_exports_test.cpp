@@ -21,6 +21,7 @@
 #include "platform/core/exception.h"
 #include "platform/core/files.h"
 #include "platform/core/stream.h"
+#include "platform/core/tests/temp_dir.h"
 #include "platform/core/text.h"
 #include "report/memo_view.h"
 #include "report/page.h"
@@ -28,13 +29,6 @@
 #include "tools/pgwprep/tests/run_pgwprep.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Gbk(const std::string& utf8) {
     return ExportAnsiText(Utf8ToUtf16(utf8));
@@ -200,8 +194,8 @@ TEST(TextExportFiles, FixtureThroughPgwprepEqualsTheGoldenFiles) {
     const PgwprepRun r = RunPgwprep({data + "/export_fixture.pg3", "--export", "csv", csv, "--set",
                                      "Separator=;", "--export", "txt", txt});
     ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(ReadFile(csv), ReadFile(data + "/golden/fixture.csv"));
-    EXPECT_EQ(ReadFile(txt), ReadFile(data + "/golden/fixture.txt"));
+    EXPECT_EQ(TempDir::ReadAll(csv), TempDir::ReadAll(data + "/golden/fixture.csv"));
+    EXPECT_EQ(TempDir::ReadAll(txt), TempDir::ReadAll(data + "/golden/fixture.txt"));
 
     const std::string check = "python3 - '" + csv +
                               "' <<'EOF'\n"
