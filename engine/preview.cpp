@@ -286,10 +286,6 @@ void TpgwPreview::SetPageNo(int value) {
     pageChanged();
 }
 
-void TpgwPreview::ScrolledToPage(int pageNo) {
-    SetPageNo(pageNo);
-}
-
 void TpgwPreview::First() {
     SetPageNo(1);
 }

@@ -63,7 +63,7 @@ public:
     void SetDoubleBuffered(bool value) { doubleBuffered_ = value; }
 
     // Draws everything the workspace shows onto canvas (client coordinates).
-    void PaintTo(TCanvas& canvas, bool framesOnly);
+    void PaintTo(TCanvas& canvas);
 
 protected:
     void Paint() override;
@@ -198,8 +198,6 @@ public:
     // The workspaces' mouse: a release and a double click on the main one.
     void WorkspaceClicked();
     void WorkspaceDblClicked();
-    // The workspace's scroll position moved to another page.
-    void ScrolledToPage(int pageNo);
     // The control's keys (arrows, pages, Home/End, F3 and the Ctrl shortcuts); key becomes 0
     // when one was handled.
     void KeyCommand(std::uint16_t& key, TShiftState shift);

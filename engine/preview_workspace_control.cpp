@@ -52,10 +52,10 @@ void TpgwPreviewWorkspace::DrawPages(bool framesOnly) {
 void TpgwPreviewWorkspace::Paint() {
     // The toolkit paints every window through a back buffer of its own, so double buffering
     // needs no second one here.
-    PaintTo(*Canvas(), false);
+    PaintTo(*Canvas());
 }
 
-void TpgwPreviewWorkspace::PaintTo(TCanvas& canvas, bool framesOnly) {
+void TpgwPreviewWorkspace::PaintTo(TCanvas& canvas) {
     const TSize client = clientSize();
     const TRect all(0, 0, client.cx, client.cy);
     canvas.Brush().SetStyle(bsSolid);
@@ -80,7 +80,6 @@ void TpgwPreviewWorkspace::PaintTo(TCanvas& canvas, bool framesOnly) {
     canvas.Pen().SetColor(ActiveFrameColor);
     canvas.Pen().SetWidth(2);
     canvas.Polyline(Model.ActiveFramePoints(client.cx));
-    if (framesOnly) return;
 
     const TpgwSearchState& search = SearchState();
     for (const TpgwVisiblePage& page : pages) {
@@ -135,7 +134,7 @@ void TpgwPreviewWorkspace::VertPositionChanged() {
     // The preview follows the scroll position, and must not scroll back to the page's top.
     Model.SuppressScrollSync = true;
     try {
-        Preview->ScrolledToPage(Model.PageNoAt(Model.Offset.Y));
+        Preview->SetPageNo(Model.PageNoAt(Model.Offset.Y));
     } catch (...) {
         Model.SuppressScrollSync = false;
         throw;

@@ -12,6 +12,14 @@
 
 #include "platform/ui/application.h"
 
+// Dialogs are windows: the toolkit starts with widget support before any test measures a font.
+class TWidgetToolkitEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { Application(); }
+};
+inline ::testing::Environment* const kWidgetToolkitEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TWidgetToolkitEnvironment);
+
 template <class Dialog>
 void QueueModalSteps(Dialog* d, std::vector<std::function<void(Dialog&)>> steps,
                      std::size_t i = 0) {

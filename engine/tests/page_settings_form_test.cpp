@@ -27,13 +27,6 @@
 
 namespace {
 
-class WidgetToolkit : public ::testing::Environment {
-public:
-    void SetUp() override { Application(); }
-};
-::testing::Environment* const widgetToolkit =
-    ::testing::AddGlobalTestEnvironment(new WidgetToolkit);
-
 using Step = std::function<void(TpgwPageSettingsForm&)>;
 
 // Office: A4, A5 and a label the paper table lacks (100 x 150 mm).
@@ -313,11 +306,11 @@ TEST_F(PageSettings, WithoutAReportTheBoxesShowCentimetres) {
     dialog = std::make_unique<TpgwPageSettingsForm>(nullptr);
     dialog->Page = &page;
     QueueModalSteps(dialog.get(), {[](TpgwPageSettingsForm& d) {
-              EXPECT_EQ(d.Units(), 0);
-              EXPECT_EQ(d.WidthE->Text(), "21");
-              cancel(d);
-          }},
-          0);
+                        EXPECT_EQ(d.Units(), 0);
+                        EXPECT_EQ(d.WidthE->Text(), "21");
+                        cancel(d);
+                    }},
+                    0);
     dialog->ShowModal();
 }
 

@@ -377,7 +377,9 @@ TEST_F(PreviewWindow, BoxesThatDoNotHoldANumberChangeNothing) {
         }
         EXPECT_DOUBLE_EQ(form->Preview->Zoom(), 1.5);
         EXPECT_EQ(form->Preview->PageNo(), 3);
-        if (c.box == form->ZoomCB) EXPECT_EQ(form->ZoomCB->Text(), "150%");
+        if (c.box == form->ZoomCB) {
+            EXPECT_EQ(form->ZoomCB->Text(), "150%");
+        }
     }
     // Beyond the last page is the last page.
     form->PageE->SetText("99");

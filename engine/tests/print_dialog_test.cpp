@@ -29,13 +29,6 @@
 
 namespace {
 
-class WidgetToolkit : public ::testing::Environment {
-public:
-    void SetUp() override { Application(); }
-};
-::testing::Environment* const widgetToolkit =
-    ::testing::AddGlobalTestEnvironment(new WidgetToolkit);
-
 TPrintPaper paper(int code, const std::string& name = {}) {
     if (const TPaperSizeInfo* row = FindPaperSizeInfo(code))
         return {code, name.empty() ? row->Name : name, row->Width / 10.0, row->Height / 10.0};

@@ -20,13 +20,6 @@
 
 namespace {
 
-class WidgetToolkit : public ::testing::Environment {
-public:
-    void SetUp() override { Application(); }
-};
-::testing::Environment* const widgetToolkit =
-    ::testing::AddGlobalTestEnvironment(new WidgetToolkit);
-
 using Step = std::function<void(TpgwSearchDialog&)>;
 
 // Pixels of a strong colour inside the edit's frame (a focused frame is coloured too): a
