@@ -13,16 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "bench/list-report/list_report_setup.h"
+#include "bench/export_bench.h"
 #include "bench/timing.h"
-#include "engine/engine_module.h"
 #include "export/csv_export.h"
-#include "export/export_module.h"
 #include "export/ie_matrix.h"
 #include "export/text_matrix.h"
 #include "platform/core/stream.h"
-#include "platform/ui/application.h"
-#include "report/module_startup.h"
 #include "report/page.h"
 #include "report/report.h"
 #include "report/view.h"
@@ -54,18 +50,7 @@ public:
     std::unique_ptr<TpgwIEMatrix> matrix;
 };
 
-int Bench(int count) {
-    ListReportSales sales(count);
-    TpgwReport report(nullptr);
-    if (!LoadListReport(report, count)) return 1;
-    report.SetShowProgress(false);
-    if (!report.BuildPreparedPages()) {
-        PrintReportErrors(report);
-        return 1;
-    }
-    const int pages = report.PreviewPages()->GetCount();
-    std::printf("list report, %d rows: %d pages\n", count, pages);
-
+int Bench(TpgwReport& report) {
     std::vector<double> matrix, csv;
     int rows = 0, columns = 0;
     std::int64_t bytes = 0;
@@ -102,14 +87,6 @@ int Bench(int count) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    if (count <= 0) {
-        std::fprintf(stderr, "usage: bench_export_matrix [ROWS]\n");
-        return 2;
-    }
-    Application();
-    RegisterEngineModule();
-    RegisterExportModule();
-    StartModules();
-    return Bench(count);
+    return RunExportBench(argc, argv, "bench_export_matrix [ROWS]",
+                          [](TpgwReport& report, int, char**) { return Bench(report); });
 }

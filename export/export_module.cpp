@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "export/csv_export.h"
+#include "export/pdf_export.h"
 #include "report/module_startup.h"
 #include "report/resources.h"
 
@@ -10,6 +11,7 @@ std::string_view ExportStringsXML();
 
 void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportText", RegisterTableTextExports);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportPDF", RegisterPDFExport);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }
