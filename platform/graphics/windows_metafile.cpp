@@ -1,9 +1,12 @@
 #include "platform/graphics/windows_metafile.h"
 
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/core/numbers.h"
+#include "platform/graphics/metafile_player.h"
 #include "platform/graphics/raster_canvas.h"
 
 namespace {
@@ -33,11 +36,23 @@ std::int32_t s32(std::span<const std::uint8_t> d, std::size_t at) {
 
 } // namespace
 
-TWindowsMetafile::TWindowsMetafile() = default;
+// Played once, on the first drawing, whichever thread draws first.
+struct TWindowsMetafile::Played {
+    std::once_flag once;
+    std::optional<TRecording> recording;
+};
+
+TWindowsMetafile::TWindowsMetafile() : played_(std::make_shared<Played>()) {}
 TWindowsMetafile::TWindowsMetafile(const TWindowsMetafile& other)
-    : TGraphic(other), data_(other.data_), width_(other.width_), height_(other.height_),
-      enhanced_(other.enhanced_) {}
+    : TGraphic(other), data_(other.data_), played_(other.played_), width_(other.width_),
+      height_(other.height_), enhanced_(other.enhanced_) {}
 TWindowsMetafile::~TWindowsMetafile() = default;
+
+const TRecording* TWindowsMetafile::Recording() const {
+    if (Empty()) return nullptr;
+    std::call_once(played_->once, [this] { played_->recording = PlayWindowsMetafile(data_); });
+    return played_->recording ? &*played_->recording : nullptr;
+}
 
 std::unique_ptr<TGraphic> TWindowsMetafile::Clone() const {
     return std::make_unique<TWindowsMetafile>(*this);
@@ -92,6 +107,7 @@ void TWindowsMetafile::LoadFromBytes(std::span<const std::uint8_t> data) {
         invalid("truncated: " + std::to_string(length) + " bytes declared, " +
                 std::to_string(data.size()) + " present");
     data_.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    played_ = std::make_shared<Played>();
     width_ = width;
     height_ = height;
     enhanced_ = enhanced;
@@ -100,6 +116,10 @@ void TWindowsMetafile::LoadFromBytes(std::span<const std::uint8_t> data) {
 
 void TWindowsMetafile::Draw(TCanvas& canvas, const TRect& r) const {
     if (Empty() || r.IsEmpty()) return;
+    if (const TRecording* recording = Recording()) {
+        recording->Play(canvas, r);
+        return;
+    }
     const TPenData pen = canvas.Pen().Data();
     const TBrushData brush = canvas.Brush().Data();
     const TBackgroundMode mode = canvas.BackgroundMode();
@@ -129,6 +149,7 @@ void TWindowsMetafile::Assign(const TGraphic& source) {
     if (!meta) return TGraphic::Assign(source);
     if (meta == this) return;
     data_ = meta->data_;
+    played_ = meta->played_;
     width_ = meta->width_;
     height_ = meta->height_;
     enhanced_ = meta->enhanced_;

@@ -1,12 +1,14 @@
 #pragma once
 // TWindowsMetafile: a placeable Windows metafile (WMF) or an enhanced metafile (EMF) as a
-// graphic. There is no player for their records here, so the bytes are kept exactly as read
-// and saved back unchanged, the size comes from the header, and drawing shows a crossed frame
-// where the picture would be.
+// graphic. The bytes are kept exactly as read and saved back unchanged, the size comes from the
+// header, and drawing plays the records (through our own recording) into the rectangle.
 
+#include <memory>
 #include <vector>
 
 #include "platform/graphics/graphic.h"
+
+class TRecording;
 
 class TWindowsMetafile : public TGraphic {
 public:
@@ -21,8 +23,9 @@ public:
     // frame in hundredths of a millimetre.
     int Width() const override { return width_; }
     int Height() const override { return height_; }
-    // The placeholder: the rectangle and its two diagonals in grey; the canvas's pen and
-    // brush are left as they were.
+    // The picture scaled into r; bytes that cannot be played at all show a placeholder, the
+    // rectangle and its two diagonals in grey. The canvas's pen, brush and font are left as
+    // they were.
     void Draw(TCanvas& canvas, const TRect& r) const override;
     TRasterImage ToImage() const override;
     void Assign(const TGraphic& source) override;
@@ -34,12 +37,18 @@ public:
 
     // True for EMF, false for a placeable WMF.
     bool Enhanced() const { return enhanced_; }
+    // The records played into a recording of the frame, on first use; null when they cannot be
+    // played at all.
+    const TRecording* Recording() const;
 
     static bool IsPlaceableWmf(std::span<const std::uint8_t> data);
     static bool IsEmf(std::span<const std::uint8_t> data);
 
 private:
+    struct Played;
     std::vector<std::uint8_t> data_;
+    // Shared by copies, which hold the same bytes.
+    std::shared_ptr<Played> played_;
     int width_ = 0;
     int height_ = 0;
     bool enhanced_ = false;

@@ -1,9 +1,11 @@
-// Windows metafiles without a player: sizes from the headers, the bytes kept exactly, the
-// crossed placeholder, and damaged headers.
+// Windows metafiles as graphics: sizes from the headers, the bytes kept exactly, drawing by
+// their records or, when nothing can be played, the crossed placeholder, and damaged headers.
 
 #include <gtest/gtest.h>
 
 #include "graphic_samples.h"
+#include "metafile_records.h"
+#include "pixel_helpers.h"
 #include "platform/graphics/picture.h"
 #include "platform/graphics/raster_canvas.h"
 #include "platform/graphics/windows_metafile.h"
@@ -73,9 +75,43 @@ TEST(WindowsMetafile, DamagedHeadersRaiseAndKeepTheMetafile) {
     }
 }
 
-TEST(WindowsMetafile, DrawsACrossedFrameAndLeavesPenAndBrush) {
+TEST(WindowsMetafile, DrawsItsRecordsScaledAndLeavesTheCanvasTools) {
+    // A red left half, drawn smaller and elsewhere, through a copy that shares the played records.
+    const auto file = records::Wmf()
+                          .Brush(0, clRed)
+                          .Select(0)
+                          .Pen(5, 0, 0)
+                          .Select(1)
+                          .Rectangle(0, 0, 500, 1000)
+                          .Placeable(0, 0, 1000, 1000, 1000);
     TWindowsMetafile meta;
-    meta.LoadFromBytes(samples::Emf(2540, 2540));
+    meta.LoadFromBytes(file);
+    TRasterCanvas canvas(60, 40);
+    canvas.Pen().SetColor(clYellow);
+    canvas.Pen().SetWidth(3);
+    canvas.Brush().SetColor(clBlue);
+    canvas.Font().SetName("Courier New");
+    canvas.StretchDraw({10, 10, 50, 30}, *meta.Clone());
+    EXPECT_EQ(InkBounds(canvas), (TRect{10, 10, 30, 30}));
+    EXPECT_EQ(canvas.Pixel(20, 20), clRed);
+    EXPECT_EQ(canvas.Pen().Color(), clYellow);
+    EXPECT_EQ(canvas.Pen().Width(), 3);
+    EXPECT_EQ(canvas.Brush().Color(), clBlue);
+    EXPECT_EQ(canvas.Font().Name(), "Courier New");
+    EXPECT_EQ(meta.SaveToBytes(), file);
+    const TRasterImage image = meta.ToImage();
+    ASSERT_EQ(image.Width, 96);
+    EXPECT_EQ(image.At(10, 50) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(image.At(70, 50) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(WindowsMetafile, UnplayableRecordsDrawACrossedFrameAndLeavePenAndBrush) {
+    // The header is sound, the first record claims no size: there is nothing to play.
+    auto file = samples::Emf(2540, 2540);
+    samples::put32At(file, 88 + 4, 0);
+    TWindowsMetafile meta;
+    meta.LoadFromBytes(file);
+    EXPECT_EQ(meta.Recording(), nullptr);
     TRasterCanvas canvas(20, 20);
     canvas.Pen().SetColor(clRed);
     canvas.Pen().SetWidth(3);
