@@ -39,13 +39,15 @@ std::string TClipboard::Data(std::string_view mimeType) const {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void TClipboard::SetData(std::initializer_list<std::pair<std::string_view, std::string_view>> formats) {
+void TClipboard::SetData(
+    std::initializer_list<std::pair<std::string_view, std::string_view>> formats) {
     auto* data = new QMimeData;
     for (const auto& [type, bytes] : formats) {
         if (type == "text/plain")
             data->setText(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
         else
-            data->setData(mime(type), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+            data->setData(mime(type),
+                          QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
     board()->setMimeData(data);
 }
