@@ -151,9 +151,15 @@ TEST_F(ExportFrame, PagesAtTheirMarginsBackgroundFirstEachBandBeforeItsObjects) 
     for (const std::string& line : lines) {
         if (line.rfind("enter ", 0) == 0) ++pages;
         if (line == "Head" || line == "Row" || line == "Foot") band = line;
-        if (line == "HeadTitle" || line == "HeadPage") EXPECT_EQ(band, "Head");
-        if (line == "LeftMemo" || line == "AnchorMemo") EXPECT_EQ(band, "Row");
-        if (line == "FootMemo") EXPECT_EQ(band, "Foot");
+        if (line == "HeadTitle" || line == "HeadPage") {
+            EXPECT_EQ(band, "Head");
+        }
+        if (line == "LeftMemo" || line == "AnchorMemo") {
+            EXPECT_EQ(band, "Row");
+        }
+        if (line == "FootMemo") {
+            EXPECT_EQ(band, "Foot");
+        }
     }
     EXPECT_EQ(pages, 3);
     EXPECT_EQ(lines.back(), "leave 2");

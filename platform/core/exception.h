@@ -51,6 +51,9 @@ LUMETRA_EXCEPTION(EInvalidCast, Exception);
 LUMETRA_EXCEPTION(EInvalidOperation, Exception);
 LUMETRA_EXCEPTION(EInvalidArgument, Exception);
 LUMETRA_EXCEPTION(EOutOfMemory, Exception);
+// A system resource the control layer asked for could not be had (a stream a control could not
+// load or save).
+LUMETRA_EXCEPTION(EOutOfResources, EOutOfMemory);
 LUMETRA_EXCEPTION(ENotSupported, Exception);
 // A sequence of bytes that is not valid in the code page it claims.
 LUMETRA_EXCEPTION(EEncodingError, EConvertError);

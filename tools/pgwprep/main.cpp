@@ -15,6 +15,7 @@
 #include "engine/engine_module.h"
 #include "export/export_formats.h"
 #include "export/export_module.h"
+#include "objects/objects_module.h"
 #include "platform/core/properties.h"
 #include "platform/core/string_list.h"
 #include "platform/core/text.h"
@@ -284,6 +285,7 @@ int main(int argc, char** argv) {
     // the engine that BuildPreparedPages runs.
     RegisterEngineModule();
     RegisterExportModule();
+    RegisterObjectsModule();
     // The engine lets window messages through while it runs: the toolkit must start with widget
     // support before a template's pictures or fonts start it without.
     Application();

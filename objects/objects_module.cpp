@@ -1,0 +1,15 @@
+#include "objects/objects_module.h"
+
+#include "objects/rich_view.h"
+#include "objects/unicode_controls.h"
+#include "report/module_startup.h"
+
+void RegisterObjectsModule() {
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwRich", RegisterRichViewClasses);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwUnicodeCtrls",
+                   RegisterUnicodeControlClasses);
+}
+
+namespace {
+[[maybe_unused]] const bool registered = (RegisterObjectsModule(), true);
+} // namespace

@@ -1,0 +1,4 @@
+#pragma once
+// The further report objects of this library, entered at start-up.
+
+void RegisterObjectsModule();

@@ -1,0 +1,87 @@
+// A rich view through the engine: a long text stretches its view over several pages, and the
+// parts on the prepared pages join back into the original text with its formats.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/tests/engine_fixture.h"
+#include "objects/objects_module.h"
+#include "objects/rich_edit.h"
+#include "objects/rich_view.h"
+#include "platform/core/stream.h"
+#include "report/band.h"
+#include "report/page.h"
+#include "report/report.h"
+
+namespace {
+
+class RichPages : public EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        RegisterObjectsModule();
+        StartModules();
+    }
+};
+
+TEST_F(RichPages, ALongTextSplitsOverPagesAndJoinsBackWithItsFormats) {
+    auto* page = new TpgwReportPage(report.get());
+    page->SetParent(report.get());
+    page->SetName("Page1");
+    auto* band = new TpgwMasterData(page);
+    band->SetParent(page);
+    band->SetName("Band");
+    band->SetRowCount(1);
+    band->SetStretched(true);
+    band->SetAllowSplit(true);
+    band->SetBounds(0, 20, 700, 100);
+    auto* view = new TpgwRichView(page);
+    view->SetParent(band);
+    view->SetName("Rich");
+    view->SetBounds(0, 0, 600, 100);
+    view->SetStretchMode(smActualHeight);
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0\\fs20 ";
+    for (int i = 0; i < 150; ++i)
+        rtf += (i % 10 == 0 ? "{\\b Heading " : "{Paragraph ") + std::to_string(i) +
+               "} with some words that fill the line\\par ";
+    rtf += "}";
+    TMemoryStream stream;
+    stream.Write(rtf.data(), static_cast<std::int64_t>(rtf.size()));
+    stream.SetPosition(0);
+    view->RichEdit().Lines().LoadFromStream(stream);
+    const std::string original = view->RichEdit().Text();
+
+    ASSERT_TRUE(Prepare()) << report->Errors().Text();
+    ASSERT_GE(PageCount(), 3);
+    std::string joined;
+    int bold = 0;
+    for (int i = 0; i < PageCount(); ++i) {
+        for (TpgwComponent* object : Store().GetPage(i)->AllObjects()) {
+            auto* part = dynamic_cast<TpgwRichView*>(object);
+            if (!part) continue;
+            TQvRichEdit& edit = part->RichEdit();
+            joined += edit.Text();
+            // Each part's headings are still bold.
+            const std::u16string text = edit.Document().Text();
+            for (std::size_t at = text.find(u"Heading"); at != std::u16string::npos;
+                 at = text.find(u"Heading", at + 1)) {
+                edit.SetSelStart(static_cast<int>(at));
+                edit.SetSelLength(7);
+                EXPECT_TRUE(edit.SelAttributes().Style().Contains(fsBold));
+                ++bold;
+            }
+        }
+    }
+    EXPECT_EQ(bold, 15);
+    // A part that ends inside a paragraph continues it on the next page.
+    auto squeeze = [](std::string s) {
+        std::string out;
+        for (char c : s)
+            if (c != '\r' && c != '\n') out += c;
+        return out;
+    };
+    EXPECT_EQ(squeeze(joined), squeeze(original));
+}
+
+} // namespace
