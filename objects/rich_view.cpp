@@ -99,7 +99,7 @@ void TpgwRichView::Notification(TComponent* component, TOperation operation) {
 bool TpgwRichView::UsesPrinterDevice() const {
     if (!wysiwyg_) return false;
     TpgwPrinters* printers = GetPrinters();
-    return printers && printers->Count() > 0 && printers->Printer();
+    return printers && printers->PrintersInstalled() && printers->Printer();
 }
 
 int TpgwRichView::referenceDpiX() const {

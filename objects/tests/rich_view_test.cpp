@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/printers.h"
 #include "engine/tests/engine_fixture.h"
 #include "objects/objects_module.h"
 #include "objects/rich_edit.h"
@@ -150,6 +151,30 @@ TEST_F(RichViews, TheStoredContentIsWrittenAlwaysAndPlainBytesReadAsText) {
     EXPECT_EQ(exported, "just text");
     plain->SetExportAsPlainText(false);
     EXPECT_EQ(Text(plain), "just text");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RichViews, APrinterMakesTheReferenceAndMeasuresAsTheScreenDoes) {
+    const std::string rtf = "{\\rtf1\\ansi one\\par two\\par three\\par}";
+    TpgwRichView* view = View(rtf);
+    EXPECT_FALSE(view->UsesPrinterDevice()); // no printer installed
+    const double screen = view->CalcHeight();
+    TpgwScopedPrinters printers({"Office"}); // 600 dpi
+    EXPECT_TRUE(view->UsesPrinterDevice());
+    // Line heights round to whole pixels at 96 dpi, not at 600: a few units apart.
+    EXPECT_NEAR(view->CalcHeight(), screen, 6);
+    EXPECT_EQ(View("")->CalcHeight(), 0);
+    view->SetWysiwyg(false);
+    EXPECT_FALSE(view->UsesPrinterDevice());
+    // Drawn through the printer's reference, the text lands where the screen puts it.
+    const TRecording picture = view->RenderToMetafile();
+    std::string text;
+    for (const TTextRecord& record : picture.TextRecords())
+        text += Utf16ToUtf8(record.Text);
+    EXPECT_NE(text.find("three"), std::string::npos);
 }
 
 } // namespace
