@@ -174,3 +174,7 @@ private:
     int dpiY_;
     std::recursive_mutex lock_;
 };
+
+// Draws a shape of the given kind with the canvas's pen and brush: bounds, and for the round
+// rectangle the corner size in p3, for arcs, pies and chords the start and end points.
+void DrawShapeKind(TCanvas& canvas, TShapeKind kind, const TRect& bounds, TPoint p3, TPoint p4);

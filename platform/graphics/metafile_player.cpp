@@ -14,11 +14,6 @@ namespace metafile_player {
 
 namespace {
 
-constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
-constexpr std::size_t kPlaceableHeader = 22;
-constexpr std::size_t kWmfHeader = 18;
-constexpr std::size_t kEmfHeader = 88;
 // Recordings are stored, and read back only up to 2^27 pixels of frame; the margin takes the
 // rounding of both sides.
 constexpr double kMaxRecordingSide = 1 << 16;

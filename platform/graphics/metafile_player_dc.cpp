@@ -377,28 +377,7 @@ void MetafileDc::emitShape(TShapeKind kind, const TRect& r, TPoint p3, TPoint p4
         extend(r);
         return;
     }
-    auto draw = [&] {
-        switch (kind) {
-        case TShapeKind::Rectangle:
-            canvas_->Rectangle(r);
-            break;
-        case TShapeKind::RoundRect:
-            canvas_->RoundRect(r.Left, r.Top, r.Right, r.Bottom, p3.X, p3.Y);
-            break;
-        case TShapeKind::Ellipse:
-            canvas_->Ellipse(r);
-            break;
-        case TShapeKind::Arc:
-            canvas_->Arc(r.Left, r.Top, r.Right, r.Bottom, p3.X, p3.Y, p4.X, p4.Y);
-            break;
-        case TShapeKind::Pie:
-            canvas_->Pie(r.Left, r.Top, r.Right, r.Bottom, p3.X, p3.Y, p4.X, p4.Y);
-            break;
-        case TShapeKind::Chord:
-            canvas_->Chord(r.Left, r.Top, r.Right, r.Bottom, p3.X, p3.Y, p4.X, p4.Y);
-            break;
-        }
-    };
+    auto draw = [&] { DrawShapeKind(*canvas_, kind, r, p3, p4); };
     paint(true, kind != TShapeKind::Arc, transform(), draw);
 }
 

@@ -14,6 +14,13 @@
 
 namespace metafile_player {
 
+// The headers both formats start with.
+constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
+constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
+constexpr std::size_t kPlaceableHeader = 22;
+constexpr std::size_t kWmfHeader = 18;
+constexpr std::size_t kEmfHeader = 88;
+
 // Little-endian fields of untrusted data: reads past the end give 0, so a record is checked
 // for the size its layout needs and then read without further care.
 struct Bytes {

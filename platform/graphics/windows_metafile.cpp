@@ -7,15 +7,16 @@
 
 #include "platform/core/numbers.h"
 #include "platform/graphics/metafile_player.h"
+#include "platform/graphics/metafile_player_p.h"
 #include "platform/graphics/raster_canvas.h"
 
 namespace {
 
-constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
-constexpr std::size_t kPlaceableHeader = 22;
-constexpr std::size_t kMetaHeader = 18;
-constexpr std::size_t kEmfHeader = 88;
+using metafile_player::kEmfHeader;
+using metafile_player::kEmfSignature;
+using metafile_player::kPlaceableHeader;
+using metafile_player::kPlaceableKey;
+constexpr std::size_t kMetaHeader = metafile_player::kWmfHeader;
 // ToImage rasterises the frame: a header may not claim more than this many pixels (the canvas
 // and the image handed back take four bytes a pixel each), as for the other metafile reader.
 constexpr long long kMaxFramePixels = (1LL << 30) / 8;

@@ -31,26 +31,7 @@ void TPrintPageCanvas::DrawShape(const TCanvasState& state, TShapeKind kind, con
                                  TPoint p3, TPoint p4) {
     if (!target_) return;
     takeState(*target_, state);
-    switch (kind) {
-    case TShapeKind::Rectangle:
-        target_->Rectangle(b);
-        break;
-    case TShapeKind::RoundRect:
-        target_->RoundRect(b.Left, b.Top, b.Right, b.Bottom, p3.X, p3.Y);
-        break;
-    case TShapeKind::Ellipse:
-        target_->Ellipse(b);
-        break;
-    case TShapeKind::Arc:
-        target_->Arc(b.Left, b.Top, b.Right, b.Bottom, p3.X, p3.Y, p4.X, p4.Y);
-        break;
-    case TShapeKind::Pie:
-        target_->Pie(b.Left, b.Top, b.Right, b.Bottom, p3.X, p3.Y, p4.X, p4.Y);
-        break;
-    case TShapeKind::Chord:
-        target_->Chord(b.Left, b.Top, b.Right, b.Bottom, p3.X, p3.Y, p4.X, p4.Y);
-        break;
-    }
+    DrawShapeKind(*target_, kind, b, p3, p4);
 }
 
 void TPrintPageCanvas::DrawFill(const TCanvasState& state, const TRect& r) {
