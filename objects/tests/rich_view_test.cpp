@@ -178,3 +178,17 @@ TEST_F(RichViews, APrinterMakesTheReferenceAndMeasuresAsTheScreenDoes) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RichViews, ScriptsReachTheViewsRichEdit) {
+    TpgwRichView* view = View("{\\rtf1\\ansi scripted\\par}");
+    view->SetName("Rich1");
+    ASSERT_TRUE(report->SetUpScript()) << report->Errors().Text();
+    const Variant edit = report->Calc("Rich1.RichEdit");
+    EXPECT_FALSE(edit.IsNull());
+    EXPECT_NE(edit.AsString(), "0");
+    EXPECT_TRUE(report->Calc("Rich1.RichEdit <> nil").AsBool()) << report->Errors().Text();
+}
+
+} // namespace
