@@ -123,4 +123,24 @@ TEST_F(RichReport, FieldAndFlowDrawPrintAndExport) {
     EXPECT_EQ(table.find("\\rtf"), std::string::npos) << table;
 }
 
+TEST_F(RichReport, ATemplateKeepsItsRichTextAndFlow) {
+    TempDir dir;
+    const std::string file = dir / "rich.pg3";
+    report->SaveToFile(file);
+    const std::string xml = TempDir::ReadAll(file);
+    EXPECT_NE(xml.find("PropData="), std::string::npos);
+
+    TpgwReport loaded(nullptr);
+    ASSERT_TRUE(loaded.LoadFromFile(file, false)) << loaded.Errors().Text();
+    auto* left = dynamic_cast<TpgwRichView*>(loaded.FindObject("Left"));
+    auto* right = dynamic_cast<TpgwRichView*>(loaded.FindObject("Right"));
+    ASSERT_NE(left, nullptr);
+    ASSERT_EQ(left->FlowTo(), right);
+    EXPECT_EQ(left->RichEdit().Lines().Strings(0), "Patient [<Exams.\"Name\">]");
+    // Empty views are stored too, and come back empty.
+    auto* findings = dynamic_cast<TpgwRichView*>(loaded.FindObject("Findings"));
+    ASSERT_NE(findings, nullptr);
+    EXPECT_EQ(findings->RichEdit().Document().Length(), 0);
+}
+
 } // namespace
