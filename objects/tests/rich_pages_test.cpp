@@ -5,10 +5,9 @@
 
 #include <string>
 
-#include "engine/tests/engine_fixture.h"
-#include "objects/objects_module.h"
 #include "objects/rich_edit.h"
 #include "objects/rich_view.h"
+#include "objects/tests/rich_fixture.h"
 #include "platform/core/stream.h"
 #include "report/band.h"
 #include "report/page.h"
@@ -16,22 +15,11 @@
 
 namespace {
 
-class RichPages : public EngineFixture {
-protected:
-    void SetUp() override {
-        EngineFixture::SetUp();
-        RegisterObjectsModule();
-        StartModules();
-    }
-};
+using RichPages = RichFixture;
 
 TEST_F(RichPages, ALongTextSplitsOverPagesAndJoinsBackWithItsFormats) {
-    auto* page = new TpgwReportPage(report.get());
-    page->SetParent(report.get());
-    page->SetName("Page1");
-    auto* band = new TpgwMasterData(page);
-    band->SetParent(page);
-    band->SetName("Band");
+    TpgwReportPage* page = NewPage("Page1");
+    TpgwMasterData* band = NewBand(page, "Band");
     band->SetRowCount(1);
     band->SetStretched(true);
     band->SetAllowSplit(true);
@@ -46,10 +34,7 @@ TEST_F(RichPages, ALongTextSplitsOverPagesAndJoinsBackWithItsFormats) {
         rtf += (i % 10 == 0 ? "{\\b Heading " : "{Paragraph ") + std::to_string(i) +
                "} with some words that fill the line\\par ";
     rtf += "}";
-    TMemoryStream stream;
-    stream.Write(rtf.data(), static_cast<std::int64_t>(rtf.size()));
-    stream.SetPosition(0);
-    view->RichEdit().Lines().LoadFromStream(stream);
+    LoadRtf(view, rtf);
     const std::string original = view->RichEdit().Text();
 
     ASSERT_TRUE(Prepare()) << report->Errors().Text();

@@ -8,13 +8,12 @@
 #include <string>
 
 #include "engine/printers.h"
-#include "engine/tests/engine_fixture.h"
 #include "export/csv_export.h"
 #include "export/export_module.h"
 #include "export/pdf_export.h"
-#include "objects/objects_module.h"
 #include "objects/rich_edit.h"
 #include "objects/rich_view.h"
+#include "objects/tests/rich_fixture.h"
 #include "platform/core/stream.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/graphics/raster_canvas.h"
@@ -38,30 +37,16 @@ std::string RunTool(const std::string& command) {
     return out;
 }
 
-void LoadRtf(TpgwRichView* view, const std::string& rtf) {
-    TMemoryStream stream;
-    stream.Write(rtf.data(), static_cast<std::int64_t>(rtf.size()));
-    stream.SetPosition(0);
-    view->RichEdit().Lines().LoadFromStream(stream);
-}
-
-class RichReport : public EngineFixture {
+class RichReport : public RichFixture {
 protected:
     void SetUp() override {
-        EngineFixture::SetUp();
-        RegisterObjectsModule();
-        RegisterExportModule();
-        StartModules();
+        RichFixture::SetUp();
         Table("Exams", {{{"Name", "Wang Fang"},
                          {"Findings", "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 "
                                       "\\'cb\\'ce\\'cc\\'e5;}}\\f0\\fs24 {\\b \\'b8\\'ce} "
                                       "liver normal\\par}"}}});
-        auto* page = new TpgwReportPage(report.get());
-        page->SetParent(report.get());
-        page->SetName("Page1");
-        auto* band = new TpgwMasterData(page);
-        band->SetParent(page);
-        band->SetName("Band");
+        TpgwReportPage* page = NewPage("Page1");
+        TpgwMasterData* band = NewBand(page, "Band");
         band->SetBounds(0, 20, 700, 200);
         band->SetDataSetName("Exams");
         auto* findings = view(band, "Findings", 0, 0, 340, 60);

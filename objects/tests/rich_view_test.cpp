@@ -9,9 +9,8 @@
 #include <string>
 
 #include "engine/printers.h"
-#include "engine/tests/engine_fixture.h"
-#include "objects/objects_module.h"
 #include "objects/rich_edit.h"
+#include "objects/tests/rich_fixture.h"
 #include "platform/core/stream.h"
 #include "platform/core/text.h"
 #include "report/page.h"
@@ -19,23 +18,17 @@
 
 namespace {
 
-class RichViews : public EngineFixture {
+class RichViews : public RichFixture {
 protected:
     void SetUp() override {
-        EngineFixture::SetUp();
-        RegisterObjectsModule();
-        StartModules();
-        page = new TpgwReportPage(report.get());
-        page->SetParent(report.get());
+        RichFixture::SetUp();
+        page = NewPage("Page1");
     }
     TpgwRichView* View(const std::string& rtf, double width = 300, double height = 100) {
         auto* view = new TpgwRichView(page);
         view->SetParent(page);
         view->SetBounds(0, 0, width, height);
-        TMemoryStream stream;
-        stream.Write(rtf.data(), static_cast<std::int64_t>(rtf.size()));
-        stream.SetPosition(0);
-        view->RichEdit().Lines().LoadFromStream(stream);
+        LoadRtf(view, rtf);
         return view;
     }
     // The text without the empty paragraph a closing \par leaves.
