@@ -21,14 +21,6 @@ int Twips(double units) {
     return static_cast<int>(std::nearbyint(units * 1440 / 96));
 }
 
-std::string ReadAll(TStream& stream) {
-    std::string bytes;
-    char buffer[65536];
-    for (std::int64_t n; (n = stream.Read(buffer, sizeof buffer)) > 0;)
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    return bytes;
-}
-
 void LoadBytes(TQvRichEdit& control, const std::string& bytes) {
     TMemoryStream stream;
     stream.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
@@ -39,8 +31,8 @@ void LoadBytes(TQvRichEdit& control, const std::string& bytes) {
 std::string SaveBytes(TQvRichEdit& control) {
     TMemoryStream stream;
     control.Lines().SaveToStream(stream);
-    stream.SetPosition(0);
-    return ReadAll(stream);
+    return std::string(reinterpret_cast<const char*>(stream.Memory()),
+                       static_cast<std::size_t>(stream.Size()));
 }
 
 } // namespace

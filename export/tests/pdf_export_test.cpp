@@ -21,6 +21,7 @@
 #include "export/md5.h"
 #include "export/tests/page_export_fixture.h"
 #include "platform/core/files.h"
+#include "platform/core/tests/run_tool.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/core/text.h"
 #include "platform/graphics/bitmap.h"
@@ -45,13 +46,7 @@ struct ShellResult {
 // Runs a command line through the shell; stdout and stderr together.
 ShellResult Shell(const std::string& command) {
     ShellResult r;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        r.Out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.Out = RunTool(command, &r.Status);
     return r;
 }
 

@@ -15,6 +15,7 @@
 #include "objects/rich_view.h"
 #include "objects/tests/rich_fixture.h"
 #include "platform/core/stream.h"
+#include "platform/core/tests/run_tool.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/graphics/raster_canvas.h"
 #include "platform/print/recording_print_backend.h"
@@ -25,17 +26,6 @@
 #include "report/tests/golden_image.h"
 
 namespace {
-
-std::string RunTool(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
 
 class RichReport : public RichFixture {
 protected:

@@ -5,26 +5,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/core/tests/run_tool.h"
+
 namespace print_test {
 
-inline bool HaveTool(const char* name) {
-    const std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
-// The command's standard output (its errors go along), and its exit status.
-inline std::string RunTool(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    const int rc = pclose(pipe);
-    if (status) *status = rc;
-    return out;
-}
+using ::HaveTool;
+using ::RunTool;
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempDir {

@@ -1,4 +1,4 @@
-// libFuzzer entry over the RTF codec; seed it with platform/richedit/tests/testdata.
+// libFuzzer entry over the RTF codec; start its corpus from platform/richedit/tests/testdata.
 
 #include <cstdint>
 #include <cstdio>

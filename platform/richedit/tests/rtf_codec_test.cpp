@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/core/tests/mutator.h"
+#include "platform/core/tests/run_tool.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/core/text.h"
 #include "platform/richedit/fuzz/rtf_check.h"
@@ -587,14 +588,9 @@ TEST(RtfWrite, ShapeTheExportRewrites) {
 namespace {
 
 int runCommand(const std::string& command, std::string* output = nullptr) {
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        text.append(buffer, n);
-    const int status = ::pclose(pipe);
-    if (output) *output = text;
+    int status = -1;
+    std::string text = RunTool(command, &status);
+    if (output) *output = std::move(text);
     return status;
 }
 
@@ -727,20 +723,20 @@ for para in root.iter(q('text', 'p')):
 // ---- mutated input
 
 TEST(RtfFuzz, MutatedDocumentsReadBoundedAndWriteBackStably) {
-    std::vector<std::string> seeds;
+    std::vector<std::string> samples;
     for (const char* name : {"formats.rtf", "pictures.rtf", "object.rtf", "golden/small.rtf"})
-        seeds.push_back(fixture(name));
+        samples.push_back(fixture(name));
     const auto check = [](const std::string& input) {
         const std::string fault = rtf_check::Fault(input);
         EXPECT_EQ(fault, "") << "input: " << input;
         return fault.empty();
     };
-    // Every cut of every seed.
-    for (const std::string& seed : seeds)
-        for (std::size_t n = 0; n <= seed.size(); ++n)
-            if (!check(seed.substr(0, n))) return;
+    // Every cut of every sample.
+    for (const std::string& sample : samples)
+        for (std::size_t n = 0; n <= sample.size(); ++n)
+            if (!check(sample.substr(0, n))) return;
 
-    // Hostile values in place of a seed's own.
+    // Hostile values in place of a sample's own.
     const std::string hostile[] = {
         "{\\rtf1 " + std::string(5000, '{') + "\\b x",
         "{\\rtf1 a\\bin2147483648 b}",
@@ -768,7 +764,7 @@ TEST(RtfFuzz, MutatedDocumentsReadBoundedAndWriteBackStably) {
         if (!check(input)) return;
 
     // Random edits that pile up on inputs that still read.
-    std::vector<std::string> pool = seeds;
+    std::vector<std::string> pool = samples;
     fuzz::Random random;
     const long iterations = fuzz::Iterations(3000);
     for (long i = 0; i < iterations; ++i) {
