@@ -434,7 +434,7 @@ void TRichEditStrings::SaveToFile(const std::string& fileName) const {
 // ---- control -----------------------------------------------------------------------------------
 
 TQvCustomRichEdit::TQvCustomRichEdit(TComponent* owner)
-    : TWinControl(owner), document_(std::make_unique<TRichDocument>()),
+    : TRichEditControl(owner), document_(&Document()),
       selAttributes_(this, TRichDocument::scSelection),
       defAttributes_(this, TRichDocument::scDefault), wordAttributes_(this, TRichDocument::scWord),
       paragraph_(this), lines_(this) {
@@ -445,17 +445,61 @@ TQvCustomRichEdit::TQvCustomRichEdit(TComponent* owner)
         // EN_PROTECTED, as the control reports it.
         return DoProtectChange(0x0700, start, end);
     };
-    document_->OnChange = [this] {
-        if (OnChange) OnChange(this);
-    };
-    document_->OnSelectionChange = [this] { DoSelectionChange(); };
 }
 
 TQvCustomRichEdit::~TQvCustomRichEdit() {
     dropAddedItems();
     document_->OnProtected = nullptr;
-    document_->OnChange = nullptr;
-    document_->OnSelectionChange = nullptr;
+}
+
+void TQvCustomRichEdit::DocumentChanged() {
+    if (OnChange) OnChange(this);
+}
+
+void TQvCustomRichEdit::DocumentSelectionChanged() {
+    DoSelectionChange();
+}
+
+void TQvCustomRichEdit::EditorInput(std::u16string_view text) {
+    if (readOnly_) return;
+    // What does not fit under the limit is not typed; a character is never cut in half.
+    const int room =
+        TextLimit() - (document_->Length() - (document_->SelEnd() - document_->SelStart()));
+    if (!text.empty() && static_cast<int>(text.size()) > room) {
+        std::size_t keep = static_cast<std::size_t>(std::max(0, room));
+        if (keep > 0 && keep < text.size() && (text[keep] & 0xFC00) == 0xDC00) --keep;
+        text = text.substr(0, keep);
+        if (text.empty()) return;
+    }
+    replaceTyped(text);
+}
+
+void TQvCustomRichEdit::EditorAction(TRichEditorAction action) {
+    switch (action) {
+    case eaUndo:
+    case eaRedo:
+        if (!readOnly_) TRichEditControl::EditorAction(action);
+        break;
+    case eaCut:
+        CutToClipboard();
+        break;
+    case eaCopy:
+        CopyToClipboard();
+        break;
+    case eaPaste:
+        PasteFromClipboard();
+        break;
+    }
+}
+
+void TQvCustomRichEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (HasEditor()) LinkMouse(button, true, CharFromPoint(x, y));
+    TRichEditControl::MouseDown(button, shift, x, y);
+}
+
+void TQvCustomRichEdit::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (HasEditor()) LinkMouse(button, false, CharFromPoint(x, y));
+    TRichEditControl::MouseUp(button, shift, x, y);
 }
 
 void TQvCustomRichEdit::RegisterProperties(TClassBuilder<TQvCustomRichEdit>& b) {
@@ -503,9 +547,12 @@ std::string TQvCustomRichEdit::SelText() const {
 }
 
 void TQvCustomRichEdit::SetSelText(const std::string& text) {
-    const std::u16string wide = Utf8ToUtf16(text);
+    replaceTyped(Utf8ToUtf16(text));
+}
+
+void TQvCustomRichEdit::replaceTyped(std::u16string_view text) {
     // Typed text is undoable when there is more than one level to undo.
-    if (!document_->ReplaceSelection(wide, undoLimit_ > 1)) return;
+    if (!document_->ReplaceSelection(text, undoLimit_ > 1)) return;
     const int caret = document_->SelEnd();
     document_->SetSelection(caret, caret);
 }

@@ -16,6 +16,7 @@
 #include "platform/richedit/rich_document.h"
 #include "platform/ui/control.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/rich_edit_control.h"
 #include "platform/ui/ui_types.h"
 
 class TQvCustomRichEdit;
@@ -145,15 +146,12 @@ using TRichEditSaveClipboard =
 using TRichEditResizeEvent = std::function<void(TObject* sender, const TRect& rect)>;
 using TRichEditFindErrorEvent = std::function<void(TObject* sender, const std::string& text)>;
 
-class TQvCustomRichEdit : public TWinControl {
-    LUMETRA_CLASS(TQvCustomRichEdit, TWinControl)
+class TQvCustomRichEdit : public TRichEditControl {
+    LUMETRA_CLASS(TQvCustomRichEdit, TRichEditControl)
 public:
     explicit TQvCustomRichEdit(TComponent* owner);
     ~TQvCustomRichEdit() override;
     static void RegisterProperties(TClassBuilder<TQvCustomRichEdit>& b);
-
-    TRichDocument& Document() { return *document_; }
-    const TRichDocument& Document() const { return *document_; }
 
     TRichEditStrings& Lines() { return lines_; }
     TStrings* LinesProp() const { return const_cast<TRichEditStrings*>(&lines_); }
@@ -250,8 +248,19 @@ public:
     TRichEditURLClickEvent OnURLClick;
     TRichEditFindErrorEvent OnTextNotFound;
 
+    // The menu a right click shows (ObjectPopupMenu).
+    TPopupMenu* ContextPopupMenu() override { return ObjectPopupMenu(); }
+
 protected:
     void Notification(TComponent* component, TOperation operation) override;
+    // Typing and the editor's keys: refused when read-only, cut to MaxLength.
+    void EditorInput(std::u16string_view text) override;
+    void EditorAction(TRichEditorAction action) override;
+    void DocumentChanged() override;
+    void DocumentSelectionChanged() override;
+    // A click on a link in the editor.
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     virtual void DoSelectionChange();
     virtual bool DoProtectChange(unsigned message, int startPos, int endPos);
     virtual bool DoSaveClipboard(int numObjects, int numChars);
@@ -262,10 +271,11 @@ protected:
 private:
     friend class TRichEditStrings;
     void dropAddedItems();
+    void replaceTyped(std::u16string_view text);
     // Replacement made by the line list itself: never undoable.
     bool internalReplace(std::u16string_view text);
 
-    std::unique_ptr<TRichDocument> document_;
+    TRichDocument* const document_;
     TQvTextAttributes selAttributes_, defAttributes_, wordAttributes_;
     TQvParaAttributes paragraph_;
     TRichEditStrings lines_;

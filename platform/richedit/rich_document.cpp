@@ -309,6 +309,13 @@ std::unique_ptr<QTextDocument> newDocument() {
     return doc;
 }
 
+// Puts a filled text document in place of the current one; an editor showing the current one
+// moves over before it goes.
+void adopt(Impl& d, std::unique_ptr<QTextDocument> doc) {
+    if (d.documentReplacing) d.documentReplacing(doc.get());
+    d.doc = std::move(doc);
+}
+
 // Calls fn(start, end, format) for every stretch of one format in [start, end), paragraph marks
 // left out. The stretches are collected first, so fn may change the document.
 template <typename Fn> void forEachStretch(const Impl& d, int start, int end, Fn fn) {
@@ -409,7 +416,7 @@ std::u16string TRichDocument::TextRange(int start, int end) const {
 
 void TRichDocument::Clear() {
     auto& d = *d_;
-    d.doc = newDocument();
+    adopt(d, newDocument());
     d.pictures.clear();
     d.objects.clear();
     d.undo.clear();
@@ -938,6 +945,8 @@ static void replaceWhole(TRichDocument& self, Impl& d, const TRichContent& conte
     cur.beginEditBlock();
     insertContent(d, cur, content, true);
     cur.endEditBlock();
+    // The old text document stands until this returns.
+    if (d.documentReplacing) d.documentReplacing(d.doc.get());
     dropUndo(d);
     d.modified = false;
     textChanged(self, d, 0, 0);
@@ -981,13 +990,14 @@ void TRichDocument::LoadText(std::string_view bytes, unsigned flags) {
         ReplaceSelection(text, true);
         return;
     }
-    d.doc = newDocument();
+    auto doc = newDocument();
     d.pictures.clear();
     d.objects.clear();
-    QTextCursor cur(d.doc.get());
+    QTextCursor cur(doc.get());
     cur.beginEditBlock();
     insertPlain(cur, text, QTextCharFormat());
     cur.endEditBlock();
+    adopt(d, std::move(doc));
     dropUndo(d);
     d.modified = false;
     textChanged(*this, d, 0, 0);

@@ -118,6 +118,8 @@ public:
     TRichFormatResult FormatRange(const TRichFormatRange& range) const;
 
     struct Impl;
+    // The state underneath, for the platform's own editor.
+    Impl& Internals() const { return *d_; }
 
 private:
     std::unique_ptr<Impl> d_;

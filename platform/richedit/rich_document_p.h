@@ -12,6 +12,7 @@
 #include <QTextCharFormat>
 #include <QTextDocument>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -56,6 +57,13 @@ std::uint32_t SharedParaFields(const TRichParaFormat& a, const TRichParaFormat& 
 // URL ranges (start, end) in a paragraph's text, relative to its start.
 std::vector<std::pair<int, int>> FindUrls(std::u16string_view text);
 
+// The size a picture or an object takes in the text, in twips.
+std::pair<int, int> ObjectTwips(const TRichDocument::Impl& d, int picture, int object);
+// Draws a picture (picture >= 0) or an object into r: its picture, or a placeholder frame
+// naming its class; `dpiY` sizes that name.
+void DrawObject(TCanvas& canvas, const TRichDocument::Impl& d, int picture, int object,
+                const TRect& r, int dpiY);
+
 } // namespace richdoc
 
 struct TRichDocument::Impl {
@@ -90,6 +98,9 @@ struct TRichDocument::Impl {
         int selStartBefore = 0, selEndBefore = 0, selStartAfter = 0, selEndAfter = 0;
     };
     std::deque<Step> undo, redo;
+    // Told of the text document that is about to replace the current one, while the current
+    // one still stands (an editor showing it moves over).
+    std::function<void(QTextDocument*)> documentReplacing;
 
     int Length() const { return doc->characterCount() - 1; }
     // The format of the character at pos (a paragraph mark: its paragraph's character format).

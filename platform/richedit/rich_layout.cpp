@@ -137,7 +137,7 @@ struct Line {
     std::int64_t bulletX = 0;
 };
 
-std::pair<int, int> objectSize(const Impl& d, int picture, int object) {
+std::pair<int, int> objectSizeOf(const Impl& d, int picture, int object) {
     int w = 0, h = 0;
     const TRichPicture* pic = nullptr;
     if (picture >= 0) {
@@ -193,7 +193,7 @@ Paragraph buildParagraph(const Impl& d, const QTextBlock& block, const Scale& s)
                 piece.picture = picture;
                 piece.object = picture >= 0 ? -1 : object;
                 std::tie(piece.widthTwips, piece.heightTwips) =
-                    objectSize(d, piece.picture, piece.object);
+                    objectSizeOf(d, piece.picture, piece.object);
                 piece.offset = s.Y(f.OffsetTwips);
                 piece.ascent = s.Y(piece.heightTwips) + std::max(0, piece.offset);
                 piece.descent = std::max(0, -piece.offset);
@@ -599,34 +599,7 @@ private:
                     std::int64_t bottom) {
         const int heightPx = piece.ascent - std::max(0, piece.offset);
         const TRect r{map_.X(left), map_.Y(bottom - heightPx), map_.X(right), map_.Y(bottom)};
-        const TRichPicture* pic = nullptr;
-        std::string cls;
-        if (piece.picture >= 0) {
-            pic = &d.pictures[static_cast<std::size_t>(piece.picture)];
-        } else {
-            const TRichObject& obj = d.objects[static_cast<std::size_t>(piece.object)];
-            if (obj.Result) pic = &*obj.Result;
-            cls = objectClass(obj.Group);
-        }
-        if (pic) {
-            if (auto g = makeGraphic(*pic)) {
-                c_.StretchDraw(r, *g);
-                return;
-            }
-        }
-        // The placeholder: a grey frame, naming the object's class where the data does.
-        c_.Brush().SetStyle(bsSolid);
-        c_.Brush().SetColor(clGray);
-        c_.FrameRect(r);
-        if (!cls.empty()) {
-            TFontData font;
-            font.Height = -std::max(1, std::min(r.Height() - 2, emPixels(160, map_.targetY)));
-            font.Color = clGray;
-            c_.Font().SetData(font);
-            c_.SetBackgroundMode(bmTransparent);
-            c_.TextRect({r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1}, r.Left + 2, r.Top + 2,
-                        cls);
-        }
+        DrawObject(c_, d, piece.picture, piece.object, r, map_.targetY);
     }
 
     TCanvas& c_;
@@ -638,6 +611,43 @@ private:
 };
 
 } // namespace
+
+std::pair<int, int> richdoc::ObjectTwips(const Impl& d, int picture, int object) {
+    const bool valid = (picture >= 0 && picture < static_cast<int>(d.pictures.size())) ||
+                       (picture < 0 && object >= 0 && object < static_cast<int>(d.objects.size()));
+    return valid ? objectSizeOf(d, picture, object) : std::pair<int, int>{0, 0};
+}
+
+void richdoc::DrawObject(TCanvas& c, const Impl& d, int picture, int object, const TRect& r,
+                         int dpiY) {
+    const TRichPicture* pic = nullptr;
+    std::string cls;
+    if (picture >= 0 && picture < static_cast<int>(d.pictures.size())) {
+        pic = &d.pictures[static_cast<std::size_t>(picture)];
+    } else if (object >= 0 && object < static_cast<int>(d.objects.size())) {
+        const TRichObject& obj = d.objects[static_cast<std::size_t>(object)];
+        if (obj.Result) pic = &*obj.Result;
+        cls = objectClass(obj.Group);
+    }
+    if (pic) {
+        if (auto g = makeGraphic(*pic)) {
+            c.StretchDraw(r, *g);
+            return;
+        }
+    }
+    // The placeholder: a grey frame, naming the object's class where the data does.
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clGray);
+    c.FrameRect(r);
+    if (!cls.empty()) {
+        TFontData font;
+        font.Height = -std::max(1, std::min(r.Height() - 2, emPixels(160, dpiY)));
+        font.Color = clGray;
+        c.Font().SetData(font);
+        c.SetBackgroundMode(bmTransparent);
+        c.TextRect({r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1}, r.Left + 2, r.Top + 2, cls);
+    }
+}
 
 TRichFormatResult TRichDocument::FormatRange(const TRichFormatRange& range) const {
     const auto& d = *d_;

@@ -292,7 +292,8 @@ bool ControlEventFilter::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     case QEvent::ContextMenu: {
-        TPopupMenu* menu = c->PopupMenu();
+        TPopupMenu* menu = nullptr;
+        SafeCall([&] { menu = c->ContextPopupMenu(); });
         if (!menu || !menu->AutoPopup()) return false;
         auto* ce = static_cast<QContextMenuEvent*>(event);
         SafeCall([&] {
@@ -504,6 +505,7 @@ void TControl::SetParent(TWinControl* parent) {
     if (parent == parent_) return;
     for (TWinControl* p = parent; p; p = p->Parent())
         if (p == this) throw EInvalidOperation("Control cannot have itself as parent");
+    if (parent && !Widget()) WidgetNeeded();
     if (parent_) parent_->RemoveControl(this);
     parent_ = parent;
     if (QWidget* w = Widget()) {

@@ -124,6 +124,8 @@ public:
     void SetCursor(TCursor cursor);
     TPopupMenu* PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(TPopupMenu* menu);
+    // The menu a right click shows: PopupMenu, unless the control adds to it.
+    virtual TPopupMenu* ContextPopupMenu() { return popupMenu_; }
 
     void Invalidate();
     // Paints at once.
@@ -169,6 +171,9 @@ public:
 protected:
     // The concrete class's widget; the control owns it. Applies the current state to it.
     void AttachWidget(QWidget* widget);
+    // A control without a widget is being placed on a parent: one that stays windowless until
+    // then attaches its widget here.
+    virtual void WidgetNeeded() {}
     void SetOwnClick(bool value) { ownClick_ = value; }
     // Text storage: controls whose widget holds the text override both.
     virtual std::string GetControlText() const;
