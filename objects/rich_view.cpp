@@ -1,6 +1,7 @@
 #include "objects/rich_view.h"
 
 #include <cmath>
+#include <unordered_map>
 
 #include "engine/printers.h"
 #include "objects/rich_edit.h"
@@ -34,6 +35,30 @@ std::string SaveBytes(TQvRichEdit& control) {
     return std::string(reinterpret_cast<const char*>(stream.Memory()),
                        static_cast<std::size_t>(stream.Size()));
 }
+
+// Appends paragraphs [first, last) of `from` to `into`, with the pictures and objects they use.
+void AppendParagraphs(TRichContent& into, const TRichContent& from, std::size_t first,
+                      std::size_t last) {
+    std::unordered_map<int, int> pictures, objects;
+    auto entry = [](auto& map, int index, const auto& table, auto& intoTable) {
+        if (index < 0 || index >= static_cast<int>(table.size())) return -1;
+        auto [at, added] = map.emplace(index, static_cast<int>(intoTable.size()));
+        if (added) intoTable.push_back(table[static_cast<std::size_t>(index)]);
+        return at->second;
+    };
+    for (std::size_t i = first; i < last && i < from.Paragraphs.size(); ++i) {
+        TRichParagraph para = from.Paragraphs[i];
+        for (TRichRun& run : para.Runs) {
+            run.Picture = entry(pictures, run.Picture, from.Pictures, into.Pictures);
+            run.Object = entry(objects, run.Object, from.Objects, into.Objects);
+        }
+        into.Paragraphs.push_back(std::move(para));
+    }
+}
+
+// The paragraphs that surely hold a page's text start at this many characters; a head that
+// fits whole grows. A page takes a few thousand.
+constexpr std::size_t kHeadUnits = 8192;
 
 } // namespace
 
@@ -145,18 +170,39 @@ void TpgwRichView::ResetParts() {
 
 double TpgwRichView::TakeFittingPart(bool atLeastOneLine) {
     TRichDocument& document = control_->Document();
-    document.SetContent(pending_);
-    document.SetSelection(0, 0);
-    if (midParagraph_) {
-        // The continued paragraph starts at the left edge, as a cut line would.
-        control_->Paragraph().SetFirstIndent(0);
-        control_->Paragraph().SetLeftIndent(0);
-    }
     TRichFormatRange range;
     range.DpiX = referenceDpiX();
     range.DpiY = referenceDpiY();
     range.Rect = {0, 0, Twips(Width() - 2 * gapX_), Twips(Height() - 2 * gapY_)};
-    const TRichFormatResult r = document.FormatRange(range);
+    // Only a head of the pending paragraphs goes into the document, so that a long text is not
+    // loaded again for every page: lines depend on their own paragraph only, so what fits is
+    // the same as with the whole text. A head that fits whole while more waits grows.
+    const std::size_t paragraphs = pending_.Paragraphs.size();
+    std::size_t take = 0, units = 0, want = kHeadUnits;
+    TRichFormatResult r;
+    for (;;) {
+        for (; take < paragraphs && (units < want || take == 0); ++take)
+            for (const TRichRun& run : pending_.Paragraphs[take].Runs)
+                units += run.Text.size() + 1;
+        if (take >= paragraphs) {
+            document.SetContent(pending_);
+        } else {
+            TRichContent head;
+            head.DefaultFormat = pending_.DefaultFormat;
+            head.CodePage = pending_.CodePage;
+            AppendParagraphs(head, pending_, 0, take);
+            document.SetContent(head);
+        }
+        document.SetSelection(0, 0);
+        if (midParagraph_) {
+            // The continued paragraph starts at the left edge, as a cut line would.
+            control_->Paragraph().SetFirstIndent(0);
+            control_->Paragraph().SetLeftIndent(0);
+        }
+        r = document.FormatRange(range);
+        if (take >= paragraphs || r.NextChar < document.Length()) break;
+        want *= 2;
+    }
     double result = std::nearbyint((range.Rect.Bottom - r.BottomTwips) / 15.0) + 2 * gapY_ + 0.1;
     // A first line (or picture) taller than an empty page is kept, cut off at the bottom, so
     // that the pages stay bounded; elsewhere an object that does not fit moves on whole.
@@ -171,7 +217,9 @@ double TpgwRichView::TakeFittingPart(bool atLeastOneLine) {
         return result < 0 ? result : 0;
     }
     document.SetSelection(n, length);
-    pending_ = document.Content(true);
+    TRichContent rest = document.Content(true);
+    AppendParagraphs(rest, pending_, take, paragraphs);
+    pending_ = std::move(rest);
     document.ReplaceSelection(u"", false);
     return result;
 }

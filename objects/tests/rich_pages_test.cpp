@@ -69,4 +69,46 @@ TEST_F(RichPages, ALongTextSplitsOverPagesAndJoinsBackWithItsFormats) {
     EXPECT_EQ(squeeze(joined), squeeze(original));
 }
 
+TEST_F(RichPages, PagesOfALongTextBreakWhereTheWholeTextWouldBreak) {
+    // Long enough that a page sees only part of what is still to come, with a picture far on.
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0\\fs20 ";
+    for (int i = 0; i < 700; ++i) {
+        rtf += (i % 25 == 0 ? "{\\b\\fs32 Heading " : "{Paragraph ") + std::to_string(i) +
+               "} with some words that fill the line and go on to a second one here\\par ";
+        if (i == 650)
+            rtf += "{\\pict\\dibitmap0\\picw1\\pich1\\picwgoal600\\pichgoal600 "
+                   "2800000001000000010000000100180000000000040000001300000013000000"
+                   "00000000000000000000ff00}\\par ";
+    }
+    rtf += "}";
+    TpgwReportPage* page = NewPage("Page1");
+    auto* view = new TpgwRichView(page);
+    view->SetParent(page);
+    view->SetBounds(0, 0, 600, 500);
+    LoadRtf(view, rtf);
+    TRichDocument whole;
+    ASSERT_TRUE(whole.LoadRtf(rtf));
+    ASSERT_GT(whole.Length(), 40000);
+
+    TRichFormatRange range;
+    range.Rect = {0, 0, static_cast<int>((600 - 2 * view->GapX()) * 15),
+                  static_cast<int>((500 - 2 * view->GapY()) * 15)};
+    view->ResetParts();
+    int at = 0, pages = 0, pictures = 0;
+    while (at < whole.Length() && pages < 200) {
+        range.FirstChar = at;
+        const int next = whole.FormatRange(range).NextChar;
+        view->SetHeight(500);
+        view->TakeFittingPart();
+        const TRichDocument& part = view->RichEdit().Document();
+        ASSERT_EQ(part.Text(), whole.TextRange(at, std::min(next, whole.Length())))
+            << "page " << pages;
+        pictures += part.ObjectCount();
+        at = next;
+        ++pages;
+    }
+    EXPECT_GT(pages, 20);
+    EXPECT_EQ(pictures, 1);
+}
+
 } // namespace
