@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/graphics/color_reduction.h"
 #include "platform/graphics/gui_application.h"
 #include "platform/graphics/raster_canvas.h"
 
@@ -62,14 +63,132 @@ std::uint8_t maskValue(std::uint32_t v, std::uint32_t mask)
     return static_cast<std::uint8_t>(((v & mask) >> shift) * 255 / max);
 }
 
+// A channel cut to `bits` and spread back over 0..255, so that cutting it again gives the
+// same bits (c >> (8 - bits) of the result is the cut value).
+std::uint32_t cutChannel(std::uint32_t c, int bits)
+{
+    const std::uint32_t top = (1u << bits) - 1;
+    return (c >> (8 - bits)) * 255 / top;
+}
+
+// The bits per pixel a format is saved with (pfDevice is held as pf24bit).
+int depthOf(TPixelFormat format)
+{
+    switch (format) {
+    case pf1bit: return 1;
+    case pf4bit: return 4;
+    case pf8bit: return 8;
+    case pf15bit:
+    case pf16bit: return 16;
+    case pf32bit: return 32;
+    default: return 24;
+    }
+}
+
+std::uint32_t strideOf(int depth, int width) { return ((static_cast<std::uint32_t>(depth) * static_cast<std::uint32_t>(width) + 31) / 32) * 4; }
+
+// One row in the saved form: palette indices packed high bits first, 16-bit as 5-5-5 (or
+// 5-6-5), 24-bit as blue, green, red, 32-bit as held. dst holds a whole padded row of zeros.
+void encodeRow(const std::uint32_t* src, const std::uint8_t* indices, int width, int depth, bool green6, std::uint8_t* dst)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t v = src[x];
+        switch (depth) {
+        case 1:
+            if (indices[x]) dst[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            break;
+        case 4: dst[x / 2] |= static_cast<std::uint8_t>((indices[x] & 0x0F) << (x % 2 ? 0 : 4)); break;
+        case 8: dst[x] = indices[x]; break;
+        case 16: {
+            const std::uint32_t r = (v >> 19) & 0x1F, b = (v >> 3) & 0x1F;
+            const std::uint32_t p = green6 ? r << 11 | ((v >> 10) & 0x3F) << 5 | b : r << 10 | ((v >> 11) & 0x1F) << 5 | b;
+            dst[x * 2] = static_cast<std::uint8_t>(p);
+            dst[x * 2 + 1] = static_cast<std::uint8_t>(p >> 8);
+            break;
+        }
+        case 24:
+            dst[x * 3] = v & 0xFF;
+            dst[x * 3 + 1] = (v >> 8) & 0xFF;
+            dst[x * 3 + 2] = (v >> 16) & 0xFF;
+            break;
+        default: std::memcpy(&dst[x * 4], &v, 4); break;
+        }
+    }
+}
+
 }  // namespace
 
 struct TBitmap::Impl {
     QImage image;
     TPixelFormat format = pf24bit;
     std::array<TColor, 2> palette{clBlack, clWhite};
+    // The palette of pf4bit and pf8bit (0x00RRGGBB). None while the bitmap has not had pixels to
+    // choose it from: a bitmap made 8-bit before anything is drawn on it (as a picture is
+    // converted) then keeps the colours drawn, not a palette guessed in advance.
+    std::optional<std::vector<std::uint32_t>> colors;
     std::optional<TColor> transparentColor;
     std::unique_ptr<TRasterCanvas> canvas;
+
+    std::span<const std::uint32_t> Pixels() const
+    {
+        if (image.isNull()) return {};
+        return {reinterpret_cast<const std::uint32_t*>(image.constBits()), static_cast<std::size_t>(image.width()) * image.height()};
+    }
+    std::size_t MaxColors() const { return format == pf4bit ? 16 : 256; }
+    // The palette as 0x00RRGGBB, for the formats that have one.
+    std::vector<std::uint32_t> Colors() const
+    {
+        if (format == pf1bit) return {argbOf(palette[0]) & 0xFFFFFF, argbOf(palette[1]) & 0xFFFFFF};
+        if (format != pf4bit && format != pf8bit) return {};
+        return colors ? *colors : ChoosePalette(Pixels(), MaxColors());
+    }
+    std::vector<std::uint8_t> Indices(const std::vector<std::uint32_t>& table) const
+    {
+        const auto pixels = Pixels();
+        std::vector<std::uint8_t> out(pixels.size());
+        if (format == pf1bit) {
+            for (std::size_t i = 0; i < pixels.size(); ++i) out[i] = static_cast<std::uint8_t>(NearestIndex(pixels[i]));
+        } else {
+            TNearestColor nearest(table);
+            for (std::size_t i = 0; i < pixels.size(); ++i) out[i] = nearest.IndexOf(pixels[i]);
+        }
+        return out;
+    }
+    // The colour a pixel takes in this format.
+    std::uint32_t Representable(std::uint32_t argb) const
+    {
+        switch (format) {
+        case pf1bit: return argbOf(palette[NearestIndex(argb)]);
+        case pf4bit:
+        case pf8bit:
+            if (!colors || colors->empty()) return argb;
+            return 0xFF000000u | (*colors)[TNearestColor(*colors).IndexOf(argb)];
+        case pf15bit:
+        case pf16bit:
+            return (argb & 0xFF000000u) | cutChannel((argb >> 16) & 0xFF, 5) << 16 |
+                   cutChannel((argb >> 8) & 0xFF, format == pf16bit ? 6 : 5) << 8 | cutChannel(argb & 0xFF, 5);
+        default: return argb;
+        }
+    }
+    // Makes every pixel representable in the format just set.
+    void MapPixels()
+    {
+        if (image.isNull()) return;
+        if (format == pf1bit) return MapToPalette();
+        if (format == pf4bit || format == pf8bit) {
+            colors = ChoosePalette(Pixels(), MaxColors());
+            TNearestColor nearest(*colors);
+            for (int y = 0; y < image.height(); ++y) {
+                auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) row[x] = 0xFF000000u | (*colors)[nearest.IndexOf(row[x])];
+            }
+        } else if (format == pf15bit || format == pf16bit) {
+            for (int y = 0; y < image.height(); ++y) {
+                auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) row[x] = Representable(row[x]);
+            }
+        }
+    }
 
     void Rebind()
     {
@@ -109,6 +228,7 @@ TBitmap::TBitmap(const TBitmap& other) : TGraphic(other), d_(std::make_unique<Im
     d_->image = other.d_->image.copy();
     d_->format = other.d_->format;
     d_->palette = other.d_->palette;
+    d_->colors = other.d_->colors;
     d_->transparentColor = other.d_->transparentColor;
 }
 
@@ -137,7 +257,7 @@ void TBitmap::SetSize(int width, int height)
         next = QImage(width, height, d_->format == pf32bit ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         // New area takes the canvas brush colour, so callers choose what a grown bitmap shows.
         const std::uint32_t fill = d_->canvas ? argbOf(d_->canvas->Brush().Color()) : 0xFFFFFFFFu;
-        next.fill(d_->format == pf1bit ? argbOf(d_->palette[d_->NearestIndex(fill)]) : fill);
+        next.fill(d_->Representable(fill));
         const int w = std::min(width, Width()), h = std::min(height, Height());
         for (int y = 0; y < h; ++y) std::memcpy(next.scanLine(y), d_->image.constScanLine(y), static_cast<std::size_t>(w) * 4);
     }
@@ -151,13 +271,14 @@ TPixelFormat TBitmap::PixelFormat() const { return d_->format; }
 
 void TBitmap::SetPixelFormat(TPixelFormat format)
 {
-    if (format != pf1bit && format != pf32bit) format = pf24bit;
+    if (format == pfDevice) format = pf24bit;
     if (format == d_->format) return;
     if (d_->canvas) d_->canvas->Rebind(nullptr);
     d_->format = format;
+    d_->colors.reset();
     if (!d_->image.isNull()) {
         d_->image = d_->image.convertToFormat(format == pf32bit ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        if (format == pf1bit) d_->MapToPalette();
+        d_->MapPixels();
     }
     d_->Rebind();
     Changed();
@@ -170,6 +291,55 @@ void TBitmap::SetMonochromePalette(std::array<TColor, 2> palette)
     d_->palette = palette;
     if (d_->format == pf1bit) d_->MapToPalette();
     Changed();
+}
+
+std::vector<TColor> TBitmap::Palette() const
+{
+    std::vector<TColor> out;
+    for (std::uint32_t c : d_->Colors()) out.push_back(RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+    return out;
+}
+
+std::vector<std::uint8_t> TBitmap::PixelIndices() const
+{
+    if (d_->format != pf1bit && d_->format != pf4bit && d_->format != pf8bit) return {};
+    return d_->Indices(d_->Colors());
+}
+
+std::vector<std::uint8_t> TBitmap::DeviceIndependentBits() const
+{
+    if (Empty()) return {};
+    const int width = Width(), height = Height();
+    const int depth = depthOf(d_->format);
+    const std::uint32_t stride = strideOf(depth, width);
+    const std::uint32_t tableSize = depth <= 8 ? 4u << depth : 0;
+    std::vector<std::uint8_t> out;
+    out.reserve(40 + tableSize + stride * static_cast<std::size_t>(height));
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(width));
+    put32(out, static_cast<std::uint32_t>(height));
+    put16(out, 1);
+    put16(out, static_cast<std::uint32_t>(depth));
+    put32(out, 0);
+    put32(out, stride * static_cast<std::uint32_t>(height));
+    put32(out, 3780);
+    put32(out, 3780);
+    put32(out, 0);  // the colour table is always full
+    put32(out, 0);
+    std::vector<std::uint32_t> colors;
+    std::vector<std::uint8_t> indices;
+    if (depth <= 8) {
+        colors = d_->Colors();
+        indices = d_->Indices(colors);
+        for (std::uint32_t i = 0; i < (1u << depth); ++i) put32(out, i < colors.size() ? colors[i] : 0);
+    }
+    std::vector<std::uint8_t> row(stride);
+    for (int y = height - 1; y >= 0; --y) {
+        std::fill(row.begin(), row.end(), 0);
+        encodeRow(ScanLine(y), indices.empty() ? nullptr : &indices[static_cast<std::size_t>(y) * width], width, depth, false, row.data());
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
 }
 
 TColor TBitmap::TransparentColor() const
@@ -232,6 +402,7 @@ void TBitmap::AssignImage(const TRasterImage& image)
 {
     if (d_->canvas) d_->canvas->Rebind(nullptr);
     d_->format = image.HasAlpha ? pf32bit : pf24bit;
+    d_->colors.reset();
     QImage next(image.Width, image.Height, image.HasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < image.Height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(next.scanLine(y));
@@ -250,6 +421,7 @@ void TBitmap::Assign(const TGraphic& source)
         d_->image = bmp->d_->image.copy();
         d_->format = bmp->d_->format;
         d_->palette = bmp->d_->palette;
+        d_->colors = bmp->d_->colors;
         d_->transparentColor = bmp->d_->transparentColor;
         SetTransparent(bmp->Transparent());
         d_->Rebind();
@@ -356,7 +528,19 @@ void TBitmap::LoadFromBytes(std::span<const std::uint8_t> data)
 
     if (d_->canvas) d_->canvas->Rebind(nullptr);
     d_->image = std::move(image);
-    d_->format = bpp == 1 ? pf1bit : bpp == 32 ? pf32bit : pf24bit;
+    switch (bpp) {
+    case 1: d_->format = pf1bit; break;
+    case 4: d_->format = pf4bit; break;
+    case 8: d_->format = pf8bit; break;
+    case 16: d_->format = masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F ? pf15bit : pf16bit; break;
+    case 32: d_->format = pf32bit; break;
+    default: d_->format = pf24bit; break;
+    }
+    d_->colors.reset();
+    if (bpp == 4 || bpp == 8) {
+        d_->colors.emplace();
+        for (std::uint32_t v : palette) d_->colors->push_back(v & 0xFFFFFF);
+    }
     if (bpp == 1) {
         const auto toColor = [](std::uint32_t v) { return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); };
         d_->palette = {toColor(palette.at(0)), palette.size() > 1 ? toColor(palette[1]) : clWhite};
@@ -368,9 +552,17 @@ void TBitmap::LoadFromBytes(std::span<const std::uint8_t> data)
 std::vector<std::uint8_t> TBitmap::SaveToBytes() const
 {
     const int width = Width(), height = Height();
-    const int bpp = d_->format == pf1bit ? 1 : d_->format == pf32bit ? 32 : 24;
-    const std::uint32_t stride = ((static_cast<std::uint32_t>(bpp) * width + 31) / 32) * 4;
-    const std::uint32_t paletteSize = bpp == 1 ? 8 : 0;
+    const int bpp = depthOf(d_->format);
+    const bool bitfields = d_->format == pf16bit;  // 5-6-5 needs its masks spelled out
+    const std::uint32_t stride = strideOf(bpp, width);
+    std::vector<std::uint32_t> colors;
+    std::vector<std::uint8_t> indices;
+    if (bpp <= 8) {
+        colors = d_->Colors();
+        indices = d_->Indices(colors);
+        if (colors.empty()) colors.push_back(0);  // a count of 0 would mean a full table
+    }
+    const std::uint32_t paletteSize = static_cast<std::uint32_t>(colors.size()) * 4 + (bitfields ? 12 : 0);
     const std::uint32_t bitsOffset = 14 + 40 + paletteSize;
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(height);
     std::vector<std::uint8_t> out;
@@ -385,30 +577,19 @@ std::vector<std::uint8_t> TBitmap::SaveToBytes() const
     put32(out, static_cast<std::uint32_t>(height));
     put16(out, 1);
     put16(out, static_cast<std::uint32_t>(bpp));
-    put32(out, 0);
+    put32(out, bitfields ? 3 : 0);
     put32(out, imageSize);
     put32(out, 3780);  // 96 dots per inch
     put32(out, 3780);
-    put32(out, bpp == 1 ? 2 : 0);
+    put32(out, static_cast<std::uint32_t>(colors.size()));
     put32(out, 0);
-    if (bpp == 1)
-        for (TColor c : d_->palette) put32(out, argbOf(c) & 0xFFFFFF);
+    for (std::uint32_t c : colors) put32(out, c);
+    if (bitfields)
+        for (std::uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) put32(out, mask);
     std::vector<std::uint8_t> row(stride);
     for (int y = height - 1; y >= 0; --y) {
         std::fill(row.begin(), row.end(), 0);
-        const auto* src = reinterpret_cast<const std::uint32_t*>(d_->image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t v = src[x];
-            if (bpp == 1) {
-                if (d_->NearestIndex(v)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-            } else if (bpp == 24) {
-                row[x * 3] = v & 0xFF;
-                row[x * 3 + 1] = (v >> 8) & 0xFF;
-                row[x * 3 + 2] = (v >> 16) & 0xFF;
-            } else {
-                std::memcpy(&row[x * 4], &v, 4);
-            }
-        }
+        encodeRow(ScanLine(y), indices.empty() ? nullptr : &indices[static_cast<std::size_t>(y) * width], width, bpp, bitfields, row.data());
         out.insert(out.end(), row.begin(), row.end());
     }
     return out;
