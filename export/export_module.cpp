@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "export/csv_export.h"
+#include "export/image_export.h"
 #include "export/pdf_export.h"
 #include "report/module_startup.h"
 #include "report/resources.h"
@@ -12,6 +13,7 @@ std::string_view ExportStringsXML();
 void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportText", RegisterTableTextExports);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportPDF", RegisterPDFExport);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportImage", RegisterImageExports);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }
