@@ -5,6 +5,7 @@
 #include "export/csv_export.h"
 #include "export/image_export.h"
 #include "export/pdf_export.h"
+#include "export/rtf_export.h"
 #include "report/module_startup.h"
 #include "report/resources.h"
 
@@ -14,6 +15,7 @@ void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportText", RegisterTableTextExports);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportPDF", RegisterPDFExport);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportImage", RegisterImageExports);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportRTF", RegisterRTFExport);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }
