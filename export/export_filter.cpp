@@ -166,23 +166,29 @@ int TpgwFileExportFilter::AskOptions() {
     return result;
 }
 
-bool TpgwFileExportFilter::OpenOutput() {
-    if (SlaveMode() && NamesSlaveOutput()) {
-        const std::string reportFile =
-            Report() ? ExtractFileName(NormalizeSlashes(Report()->FileName())) : std::string();
-        if (reportFile.empty()) {
-            // A unique stem; the file made to reserve it is not the output.
-            const std::string reserved = MakeTempFileName();
-            std::remove(reserved.c_str());
-            SetFileName(ChangeFileExt(reserved, FileExtension()));
-        } else {
-            SetFileName(IncludeTrailingPathDelimiter(GetTempDir()) +
-                        ChangeFileExt(reportFile, FileExtension()));
-        }
+void TpgwFileExportFilter::NameSlaveOutput() {
+    const std::string reportFile =
+        Report() ? ExtractFileName(NormalizeSlashes(Report()->FileName())) : std::string();
+    if (reportFile.empty()) {
+        // A unique stem; the file made to reserve it is not the output.
+        const std::string reserved = MakeTempFileName();
+        std::remove(reserved.c_str());
+        SetFileName(ChangeFileExt(reserved, FileExtension()));
+    } else {
+        SetFileName(IncludeTrailingPathDelimiter(GetTempDir()) +
+                    ChangeFileExt(reportFile, FileExtension()));
     }
-    if (FileName().empty() && !TargetStream()) return false;
+}
+
+void TpgwFileExportFilter::PlaceInDefaultPath() {
     if (!TargetStream() && !DefaultPath().empty() && ExtractFilePath(FileName()).empty())
         SetFileName(IncludeTrailingPathDelimiter(DefaultPath()) + FileName());
+}
+
+bool TpgwFileExportFilter::OpenOutput() {
+    if (SlaveMode() && NamesSlaveOutput()) NameSlaveOutput();
+    if (FileName().empty() && !TargetStream()) return false;
+    PlaceInDefaultPath();
     BeginOutput();
     // A target that cannot be written is an error of the run (the driver reports it), not a
     // quiet end that would look like success.

@@ -86,6 +86,11 @@ protected:
     // Whether slave mode names the output in the temporary folder (filters that take only the
     // name they are given say no).
     virtual bool NamesSlaveOutput() const { return true; }
+    // Slave mode's name: the report file's name in the temporary folder, or a new temporary
+    // name, with the filter's extension.
+    void NameSlaveOutput();
+    // A bare file name goes into DefaultPath (not with a TargetStream).
+    void PlaceInDefaultPath();
 
 private:
     std::unique_ptr<TSafeFileWriter> file_;

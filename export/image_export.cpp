@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "engine/dialog_building.h"
 #include "export/export_formats.h"
@@ -124,17 +123,7 @@ void TpgwCustomImageExport::newBitmap() {
 
 bool TpgwCustomImageExport::OpenOutput() {
     if (SlaveMode()) {
-        const std::string reportFile =
-            Report() ? ExtractFileName(NormalizeSlashes(Report()->FileName())) : std::string();
-        if (reportFile.empty()) {
-            // A unique stem; the file made to reserve it is not the output.
-            const std::string reserved = MakeTempFileName();
-            std::remove(reserved.c_str());
-            SetFileName(ChangeFileExt(reserved, FileExtension()));
-        } else {
-            SetFileName(IncludeTrailingPathDelimiter(GetTempDir()) +
-                        ChangeFileExt(reportFile, FileExtension()));
-        }
+        NameSlaveOutput();
         separateFiles_ = false;
     }
     SetCurrentPageOnly(false);
@@ -149,8 +138,7 @@ bool TpgwCustomImageExport::OpenOutput() {
         firstPage_ = true;
     }
     const bool result = !FileName().empty() || TargetStream();
-    if (!TargetStream() && !DefaultPath().empty() && ExtractFilePath(FileName()).empty())
-        SetFileName(IncludeTrailingPathDelimiter(DefaultPath()) + FileName());
+    PlaceInDefaultPath();
     return result;
 }
 

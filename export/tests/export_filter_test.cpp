@@ -16,6 +16,7 @@
 
 #include "engine/tests/engine_fixture.h"
 #include "export/export_module.h"
+#include "export/tests/page_export_fixture.h"
 #include "platform/core/exception.h"
 #include "platform/core/files.h"
 #include "platform/core/stream.h"
@@ -84,15 +85,10 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class ExportFrame : public EngineFixture {
+class ExportFrame : public PreparedExportFixture {
 protected:
     void SetUp() override {
-        EngineFixture::SetUp();
-        RegisterExportModule();
-        StartModules();
-        auto recorder = std::make_unique<TRecordingReporter>();
-        boxes = recorder.get();
-        reporterScope = std::make_unique<TScopedReporter>(std::move(recorder));
+        PreparedExportFixture::SetUp();
         folder = std::filesystem::temp_directory_path() /
                  ("lumetra_export_" + std::to_string(::getpid()) + "_" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -107,18 +103,8 @@ protected:
     void TearDown() override {
         SetExportOpener(std::move(openerScope));
         filter.reset();
-        EngineFixture::TearDown();
-        reporterScope.reset();
+        PreparedExportFixture::TearDown();
         std::filesystem::remove_all(folder);
-    }
-    void Fixture(int rows = 3) {
-        const std::string path = std::string(LUMETRA_TESTDATA_DIR) + "/export_fixture.pg3";
-        report->EngineOptions()->SetNewSilentMode(simSilent);
-        ASSERT_TRUE(report->LoadFromFile(path, false)) << report->Errors().Text();
-        report->EngineOptions()->SetNewSilentMode(simSilent);
-        Find<TpgwMasterData>("Row")->SetRowCount(rows);
-        ASSERT_TRUE(Prepare()) << report->Errors().Text();
-        ASSERT_EQ(PageCount(), rows);
     }
     // Exports into memory; the lines written.
     std::vector<std::string> ToMemory() {
@@ -131,8 +117,6 @@ protected:
     }
     std::string Path(const std::string& name) const { return (folder / name).string(); }
 
-    TRecordingReporter* boxes = nullptr;
-    std::unique_ptr<TScopedReporter> reporterScope;
     std::filesystem::path folder;
     std::unique_ptr<TTraceFilter> filter;
     TpgwExportOpener openerScope;

@@ -90,29 +90,8 @@ TEST_F(ImagePages, ACropHugsTheObjectsNotThePageBackground) {
 
 // ---- prepared reports --------------------------------------------------------------------------
 
-class ImageExports : public EngineFixture {
+class ImageExports : public PreparedExportFixture {
 protected:
-    void SetUp() override {
-        EngineFixture::SetUp();
-        RegisterExportModule();
-        StartModules();
-        auto recorder = std::make_unique<TRecordingReporter>();
-        boxes = recorder.get();
-        reporterScope = std::make_unique<TScopedReporter>(std::move(recorder));
-    }
-    void TearDown() override {
-        EngineFixture::TearDown();
-        reporterScope.reset();
-    }
-    void Fixture(int pages) {
-        const std::string path = std::string(LUMETRA_TESTDATA_DIR) + "/export_fixture.pg3";
-        report->EngineOptions()->SetNewSilentMode(simSilent);
-        ASSERT_TRUE(report->LoadFromFile(path, false)) << report->Errors().Text();
-        report->EngineOptions()->SetNewSilentMode(simSilent);
-        Find<TpgwMasterData>("Row")->SetRowCount(pages);
-        ASSERT_TRUE(Prepare()) << report->Errors().Text();
-        ASSERT_EQ(PageCount(), pages);
-    }
     std::string ToMemory(TpgwCustomExportFilter& filter) {
         TMemoryStream stream;
         filter.SetTargetStream(&stream);
@@ -122,8 +101,6 @@ protected:
         return std::string(reinterpret_cast<const char*>(stream.Memory()),
                            static_cast<std::size_t>(stream.Size()));
     }
-    TRecordingReporter* boxes = nullptr;
-    std::unique_ptr<TScopedReporter> reporterScope;
     TempDir dir;
 };
 

@@ -10,7 +10,10 @@
 #include "engine/tests/engine_fixture.h"
 #include "export/export_module.h"
 #include "platform/core/stream.h"
+#include "platform/ui/message_reporter.h"
+#include "report/band.h"
 #include "report/memo_view.h"
+#include "report/options.h"
 #include "report/page.h"
 #include "report/view.h"
 
@@ -59,4 +62,32 @@ protected:
                            static_cast<std::size_t>(out.Size()));
     }
     std::vector<TpgwReportPage*> pages;
+};
+
+// The export fixture's template prepared with one page per row, every box and dialog recorded.
+class PreparedExportFixture : public EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        RegisterExportModule();
+        StartModules();
+        auto recorder = std::make_unique<TRecordingReporter>();
+        boxes = recorder.get();
+        reporterScope = std::make_unique<TScopedReporter>(std::move(recorder));
+    }
+    void TearDown() override {
+        EngineFixture::TearDown();
+        reporterScope.reset();
+    }
+    void Fixture(int rows = 3) {
+        const std::string path = std::string(LUMETRA_TESTDATA_DIR) + "/export_fixture.pg3";
+        report->EngineOptions()->SetNewSilentMode(simSilent);
+        ASSERT_TRUE(report->LoadFromFile(path, false)) << report->Errors().Text();
+        report->EngineOptions()->SetNewSilentMode(simSilent);
+        Find<TpgwMasterData>("Row")->SetRowCount(rows);
+        ASSERT_TRUE(Prepare()) << report->Errors().Text();
+        ASSERT_EQ(PageCount(), rows);
+    }
+    TRecordingReporter* boxes = nullptr;
+    std::unique_ptr<TScopedReporter> reporterScope;
 };
