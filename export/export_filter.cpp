@@ -12,6 +12,7 @@
 #include "platform/ui/containers.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/std_controls.h"
+#include "report/options.h"
 #include "report/report.h"
 #include "report/resources.h"
 #include "report/utils.h"
@@ -27,17 +28,29 @@ TpgwExportOpener& Opener() {
     return opener;
 }
 
-// The desktop's handler, through the same guard as the links of report objects: only document
-// files, never a program.
+constexpr int kDialogWidth = 300;
+constexpr int kMargin = 8;
+
+} // namespace
+
+// Through the same guard as the links of report objects: only document files, never a program.
 bool OpenExported(const std::string& fileName) {
     if (Opener()) return Opener()(fileName);
     return OpenLink(fileName);
 }
 
-constexpr int kDialogWidth = 300;
-constexpr int kMargin = 8;
-
-} // namespace
+void ReportExportFailure(TpgwReport* report, const std::string& message) {
+    switch (report ? report->EngineOptions()->NewSilentMode() : simReThrow) {
+    case simMessageBoxes:
+        ShowErrorMessage(message);
+        break;
+    case simSilent:
+        report->Errors().Add(message);
+        break;
+    case simReThrow:
+        throw Exception(message);
+    }
+}
 
 TpgwExportOpener SetExportOpener(TpgwExportOpener opener) {
     return std::exchange(Opener(), std::move(opener));

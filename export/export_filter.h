@@ -101,3 +101,8 @@ private:
 // handed over.
 using TpgwExportOpener = std::function<bool(const std::string& fileName)>;
 TpgwExportOpener SetExportOpener(TpgwExportOpener opener);
+// Opens an exported file through the opener in place (the desktop's handler by default).
+bool OpenExported(const std::string& fileName);
+// A failure a filter goes on after, as the report's silent mode says: an error box, an entry
+// in the report's error list, or raised as Exception (simReThrow, or without a report).
+void ReportExportFailure(TpgwReport* report, const std::string& message);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "export/csv_export.h"
+#include "export/html_export.h"
 #include "export/image_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
@@ -16,6 +17,7 @@ void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportPDF", RegisterPDFExport);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportImage", RegisterImageExports);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportRTF", RegisterRTFExport);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportHTML", RegisterHTMLExport);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }

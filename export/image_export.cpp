@@ -199,9 +199,10 @@ void TpgwCustomImageExport::CloseOutput() {
     FlushPageImage();
     if (!cutPages_.empty()) {
         std::sort(cutPages_.begin(), cutPages_.end());
-        handleFailure("Pages " + pageList(cutPages_) +
-                      " did not fit into the image, which is at most " +
-                      std::to_string(kMaxHeight) + " pixels high, and were cut off");
+        ReportExportFailure(Report(), "Pages " + pageList(cutPages_) +
+                                          " did not fit into the image, which is at most " +
+                                          std::to_string(kMaxHeight) +
+                                          " pixels high, and were cut off");
     }
 }
 
@@ -249,22 +250,7 @@ void TpgwCustomImageExport::WriteImage(const std::function<void(TStream&)>& enco
     try {
         write();
     } catch (const std::exception& e) {
-        handleFailure(e.what());
-    }
-}
-
-void TpgwCustomImageExport::handleFailure(const std::string& message) {
-    TpgwReport* report = Report();
-    const TpgwSilentMode mode = report ? report->EngineOptions()->NewSilentMode() : simMessageBoxes;
-    switch (mode) {
-    case simMessageBoxes:
-        ShowErrorMessage(message);
-        break;
-    case simSilent:
-        report->Errors().Add(message);
-        break;
-    case simReThrow:
-        throw Exception(message);
+        ReportExportFailure(Report(), e.what());
     }
 }
 

@@ -83,8 +83,6 @@ protected:
 
 private:
     void newBitmap();
-    // A failure of an image, by the report's silent mode.
-    void handleFailure(const std::string& message);
 
     std::unique_ptr<TBitmap> bitmap_;
     bool cropImages_ = false, monochrome_ = false, separateFiles_ = true;
