@@ -26,6 +26,7 @@
 #include "platform/ui/std_controls.h"
 #include "report/band.h"
 #include "report/options.h"
+#include "tools/pgwprep/tests/run_pgwprep.h"
 
 namespace {
 
@@ -268,6 +269,29 @@ TEST_F(ImageExports, EachFormatHoldsThePageAsDrawnAtItsScale) {
                 if ((image.At(x, y) & 0xFFFFFF) != (drawn.ScanLine(y)[x] & 0xFFFFFF)) ++differing;
         EXPECT_EQ(differing, 0);
     }
+}
+
+// Every format of this family from the command line, in one run.
+TEST(ExportFormatsThroughPgwprep, EachFormatWritesItsFiles) {
+    const TempDir dir;
+    const std::string data = std::string(LUMETRA_TESTDATA_DIR) + "/export_fixture.pg3";
+    const PgwprepRun r =
+        RunPgwprep({data, "--export", "bmp", dir / "f.bmp", "--export", "tiff", dir / "f.tif",
+                    "--export", "jpeg", dir / "f.jpg", "--export", "gif", dir / "f.gif", "--export",
+                    "html", dir / "f.html", "--export", "rtf", dir / "f.rtf"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    struct Case {
+        const char* file;
+        std::string head;
+    };
+    for (const Case& c :
+         {Case{"f.1.bmp", "BM"}, Case{"f.1.tif", "II*"}, Case{"f.1.jpg", "\xFF\xD8\xFF"},
+          Case{"f.1.gif", "GIF89a"}, Case{"f.html", "<!DOCTYPE HTML"}, Case{"f.rtf", "{\\rtf1"}}) {
+        SCOPED_TRACE(c.file);
+        const std::string bytes = TempDir::ReadAll(dir / c.file);
+        EXPECT_EQ(bytes.substr(0, c.head.size()), c.head);
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "f.files")) << "the HTML pictures' folder";
 }
 
 } // namespace
