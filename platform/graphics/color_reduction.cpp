@@ -15,9 +15,8 @@ struct Cell {
     std::uint64_t Sum[3];
     std::uint64_t Count;
     std::uint32_t Key;
-    double Mean(int axis) const {
-        return static_cast<double>(Sum[axis]) / static_cast<double>(Count);
-    }
+    double Means[3]; // worked out once: the cuts sort by them many times
+    double Mean(int axis) const { return Means[axis]; }
 };
 
 struct Box {
@@ -60,9 +59,12 @@ std::vector<std::uint32_t> medianCut(std::span<const std::uint32_t> pixels, std:
     }
     std::vector<Cell> cells;
     for (std::uint32_t key = 0; key < kCells; ++key)
-        if (count[key])
-            cells.push_back(
-                {{sums[3 * key], sums[3 * key + 1], sums[3 * key + 2]}, count[key], key});
+        if (count[key]) {
+            Cell c{{sums[3 * key], sums[3 * key + 1], sums[3 * key + 2]}, count[key], key, {}};
+            for (int a = 0; a < 3; ++a)
+                c.Means[a] = static_cast<double>(c.Sum[a]) / static_cast<double>(c.Count);
+            cells.push_back(c);
+        }
 
     std::vector<Box> boxes{measure(cells, 0, cells.size())};
     while (boxes.size() < maxColors) {
@@ -129,7 +131,14 @@ std::vector<std::uint32_t> ChoosePalette(std::span<const std::uint32_t> pixels,
     return exact;
 }
 
-TNearestColor::TNearestColor(std::vector<std::uint32_t> palette) : palette_(std::move(palette)) {}
+TNearestColor::TNearestColor(std::vector<std::uint32_t> palette) : palette_(std::move(palette)) {
+    const std::size_t n = std::min<std::size_t>(palette_.size(), 256);
+    for (std::size_t i = 0; i < n; ++i)
+        byRed_.push_back(static_cast<std::uint8_t>(i));
+    std::stable_sort(byRed_.begin(), byRed_.end(), [this](std::uint8_t a, std::uint8_t b) {
+        return channel(palette_[a], 0) < channel(palette_[b], 0);
+    });
+}
 
 std::uint8_t TNearestColor::IndexOf(std::uint32_t pixel) {
     const std::uint32_t color = pixel & 0xFFFFFF;
@@ -139,17 +148,37 @@ std::uint8_t TNearestColor::IndexOf(std::uint32_t pixel) {
     if (known != known_.end()) {
         index = known->second;
     } else {
+        // Entries by red distance, outwards from the colour's red: none further away in red
+        // than the best distance found can be nearer.
+        const int red = channel(color, 0);
+        auto hi =
+            std::lower_bound(byRed_.begin(), byRed_.end(), red,
+                             [this](std::uint8_t i, int r) { return channel(palette_[i], 0) < r; });
+        auto lo = hi;
         long best = -1;
-        for (std::size_t i = 0; i < palette_.size() && i < 256; ++i) {
+        auto consider = [&](std::uint8_t i) {
             long distance = 0;
             for (int a = 0; a < 3; ++a) {
                 const long d = channel(color, a) - channel(palette_[i], a);
                 distance += d * d;
             }
-            if (best < 0 || distance < best) {
+            if (best < 0 || distance < best || (distance == best && i < index)) {
                 best = distance;
-                index = static_cast<std::uint8_t>(i);
+                index = i;
             }
+        };
+        for (;;) {
+            const long below = lo != byRed_.begin() ? red - channel(palette_[*(lo - 1)], 0) : -1;
+            const long above = hi != byRed_.end() ? channel(palette_[*hi], 0) - red : -1;
+            if (below < 0 && above < 0) break;
+            const bool down = above < 0 || (below >= 0 && below <= above);
+            const long gap = down ? below : above;
+            // A tie may still come from a lower index at exactly the best distance.
+            if (best >= 0 && gap * gap > best) break;
+            if (down)
+                consider(*--lo);
+            else
+                consider(*hi++);
         }
         known_.emplace(color, index);
     }

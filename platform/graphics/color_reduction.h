@@ -24,6 +24,7 @@ public:
 
 private:
     std::vector<std::uint32_t> palette_;
+    std::vector<std::uint8_t> byRed_; // palette indices by their red component
     std::unordered_map<std::uint32_t, std::uint8_t> known_;
     std::uint32_t lastColor_ = 0;
     std::uint8_t lastIndex_ = 0;
