@@ -95,13 +95,8 @@ protected:
         std::filesystem::create_directories(folder);
         filter = std::make_unique<TTraceFilter>(nullptr);
         filter->SetShowDialog(false);
-        openerScope = SetExportOpener([this](const std::string& name) {
-            opened.push_back(name);
-            return true;
-        });
     }
     void TearDown() override {
-        SetExportOpener(std::move(openerScope));
         filter.reset();
         PreparedExportFixture::TearDown();
         std::filesystem::remove_all(folder);
@@ -119,8 +114,8 @@ protected:
 
     std::filesystem::path folder;
     std::unique_ptr<TTraceFilter> filter;
-    TpgwExportOpener openerScope;
-    std::vector<std::string> opened;
+    OpenedFiles openedFiles;
+    std::vector<std::string>& opened = openedFiles.names;
 };
 
 TEST_F(ExportFrame, PagesAtTheirMarginsBackgroundFirstEachBandBeforeItsObjects) {

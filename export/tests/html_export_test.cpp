@@ -158,13 +158,8 @@ protected:
         filter->SetReport(report.get());
         filter->SetShowDialog(false);
         filter->SetShowProgress(false);
-        openerScope = SetExportOpener([this](const std::string& name) {
-            opened.push_back(name);
-            return true;
-        });
     }
     void TearDown() override {
-        SetExportOpener(std::move(openerScope));
         filter.reset();
         PageExportFixture::TearDown();
     }
@@ -215,8 +210,8 @@ protected:
     }
 
     std::unique_ptr<TpgwHTMLExport> filter;
-    TpgwExportOpener openerScope;
-    std::vector<std::string> opened;
+    OpenedFiles openedFiles;
+    std::vector<std::string>& opened = openedFiles.names;
 };
 
 // ---- the component -----------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/tests/engine_fixture.h"
+#include "export/export_filter.h"
 #include "export/export_module.h"
 #include "platform/core/stream.h"
 #include "platform/ui/message_reporter.h"
@@ -90,4 +91,22 @@ protected:
     }
     TRecordingReporter* boxes = nullptr;
     std::unique_ptr<TScopedReporter> reporterScope;
+};
+
+// What exports would open, recorded instead of opened, for as long as it lives.
+class OpenedFiles {
+public:
+    OpenedFiles() {
+        previous_ = SetExportOpener([this](const std::string& name) {
+            names.push_back(name);
+            return true;
+        });
+    }
+    ~OpenedFiles() { SetExportOpener(std::move(previous_)); }
+    OpenedFiles(const OpenedFiles&) = delete;
+    OpenedFiles& operator=(const OpenedFiles&) = delete;
+    std::vector<std::string> names;
+
+private:
+    TpgwExportOpener previous_;
 };
