@@ -3,8 +3,9 @@
 //   make-demo DEMO_FOLDER INI_FOLDER
 //
 // DEMO_FOLDER receives exams.db (a SQLite archive with the table patient), the image folders
-// under 病人图像 (c*.jpg thumbnails, rpt1-6.jpg report pictures, a short .avi) and an empty
-// reportformat folder; INI_FOLDER (the folder of the lumetra executable) receives lumetra.ini.
+// under 病人图像 (c*.jpg thumbnails, rpt1-6.jpg report pictures, a short .avi) and the report
+// templates in reportformat; INI_FOLDER (the folder of the lumetra executable) receives
+// lumetra.ini and the report logo cross.bmp.
 // The exams' report dates count back from today, so the default query lists most of them.
 
 #include <cmath>
@@ -23,6 +24,7 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/jpeg_image.h"
 #include "tools/make-demo/avi_writer.h"
+#include "tools/make-demo/report_templates.h"
 
 namespace {
 
@@ -276,6 +278,9 @@ int main(int argc, char** argv) {
         Check(ForceDirectories(reportFormat), "cannot create " + reportFormat);
         const std::string dbFile = demo + "/exams.db";
         MakeArchive(dbFile, imageRoot);
+        WriteDemoTemplates(reportFormat);
+        const std::string logo = "cross.bmp";
+        WriteDemoLogo(iniFolder + "/" + logo);
 
         // One write: the program never finds the settings half pointed at the demo.
         TMemIniFile ini(iniFolder + "/lumetra.ini");
@@ -283,6 +288,8 @@ int main(int argc, char** argv) {
         ini.WriteString("Image", "ImagePath", imageRoot);
         ini.WriteString("db", "dbfile", dbFile);
         ini.WriteString("Report", "Rptfmt", reportFormat);
+        ini.WriteString("Report", "医院名称", "示范医院超声科");
+        ini.WriteString("autorun", "cross", logo);
         ini.UpdateFile();
         std::printf("demo archive: %s\nsettings: %s/lumetra.ini\n", dbFile.c_str(),
                     iniFolder.c_str());
