@@ -9,11 +9,15 @@
 #include <vector>
 
 #include "app/exam_schema.h"
+#include "app/image_form.h"
 #include "platform/core/date_time.h"
 #include "platform/core/format.h"
 #include "platform/core/tests/temp_dir.h"
 #include "platform/data/ado.h"
 #include "platform/data/field.h"
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/picture.h"
+#include "platform/ui/extra_controls.h"
 
 namespace {
 
@@ -57,6 +61,25 @@ TEST(ZoomWindow, ThePictureIsFourByThreeAndCentred) {
         EXPECT_EQ(r.Width(), c.image.Width()) << c.w << "x" << c.h;
         EXPECT_EQ(r.Height(), c.image.Height()) << c.w << "x" << c.h;
     }
+}
+
+TEST(ZoomWindow, TheWindowPlacesItsPictureAsItIsResizedAndKeepsACopy) {
+    Tfd_imageform zoom(nullptr);
+    EXPECT_TRUE(zoom.StayOnTop());
+    auto bounds = [&] {
+        const TImage& i = *zoom.fd_image;
+        return std::vector<int>{i.Left(), i.Top(), i.Width(), i.Height()};
+    };
+    EXPECT_EQ(bounds(), (std::vector<int>{5, 13, 482, 361}));
+    zoom.SetBounds(zoom.Left(), zoom.Top(), 800, 400);
+    EXPECT_EQ(bounds(), (std::vector<int>{142, 0, 506, 380}));
+
+    TPicture source;
+    source.Bitmap().SetSize(640, 480);
+    zoom.ShowPicture(source);
+    source.Bitmap().SetSize(10, 10);
+    ASSERT_NE(zoom.fd_image->Picture().Graphic(), nullptr);
+    EXPECT_EQ(zoom.fd_image->Picture().Graphic()->Width(), 640);
 }
 
 TEST(ExamDetails, LabelledLinesOfTheRecord) {
