@@ -186,6 +186,8 @@ void TMainForm::BuildLeftPane() {
     Check_View_All = Make<TRadioButton>(this, ViewGroup, "Check_View_All");
     Check_View_All->SetCaption("详细");
     Check_View_All->SetBounds(160, 22, 80, 20);
+    Check_View_Report->OnClick = [this](TObject* s) { Check_View_ReportClick(s); };
+    Check_View_All->OnClick = [this](TObject* s) { Check_View_ReportClick(s); };
 
     Butt_Select = Make<TBitBtn>(this, LxPanel1, "Butt_Select");
     Butt_Select->SetCaption("查询(&S)");
@@ -206,6 +208,7 @@ void TMainForm::BuildLeftPane() {
     DBGridX->TitleFont()->SetHeight(-kFontPixels);
     DBGridX->TitleFont()->SetCharset(GB2312_CHARSET);
     DBGridX->SetPopupMenu(delimgpop);
+    DBGridX->OnDblClick = [this](TObject* s) { DBGridxDblClick(s); };
     BuildGridColumns();
 }
 
@@ -294,6 +297,7 @@ void TMainForm::BuildRightPane() {
     LxPageControl2->SetActivePage(MovieSheet);
     Play_button->SetBounds(MovieSheet->ClientWidth() - 60, MovieSheet->ClientHeight() - 26, 56, 24);
     Play_button->BringToFront();
+    Play_button->OnClick = [this](TObject* s) { Play_buttonClick(s); };
 
     RE = Make<TMemo>(this, TabSheet2, "RE");
     RE->SetAlign(alClient);

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/form.h"
 
@@ -32,6 +33,8 @@ class TSpeedButton;
 class TSplitter;
 class TTabSheet;
 class TBitBtn;
+class TImage;
+class Tfd_imageform;
 
 class TMainForm : public TForm {
     LUMETRA_CLASS(TMainForm, TForm)
@@ -96,6 +99,24 @@ public:
     void LxBitBtn1Click(TObject* sender);
     void suiButton2Click(TObject* sender);
 
+    // ---- the opened exam (main_form_exam.cpp)
+    // A double-click on the list opens the exam the query stands on.
+    void DBGridxDblClick(TObject* sender);
+    // Writes the details, finds the exam's folder and fills the strip and the video list.
+    void ShowRecord();
+    void ShowThumbnails(const std::string& folder);
+    void ThumbnailDblClick(TObject* sender);
+    void Play_buttonClick(TObject* sender);
+    // The right pane shows the report (报告) or the details (详细).
+    void Check_View_ReportClick(TObject* sender);
+    // Asks for the image root when the configured one is missing; "" when none is chosen.
+    std::string AskImageFolder();
+    // The folder of the opened exam's images; "" when its record has no image path.
+    const std::string& ExamFolder() const { return examFolder_; }
+    const std::vector<TImage*>& Thumbnails() const { return thumbnails_; }
+    // The zoom window, made on first use.
+    Tfd_imageform& ImageForm();
+
 private:
     void BuildLeftPane();
     void BuildSettingsArea();
@@ -104,6 +125,10 @@ private:
 
     std::string exeFolder_;
     std::unique_ptr<TIniFile> regIniFile_;
+    std::string examFolder_;
+    std::string videoFolder_; // the video list's folder
+    std::vector<TImage*> thumbnails_;
+    Tfd_imageform* imageForm_ = nullptr; // owned as a component
 };
 
 // The shell's folder dialog: the chosen folder, or "" when the user cancels. With an initial
