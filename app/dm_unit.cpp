@@ -12,8 +12,10 @@ constexpr const char* kDatabasePassword = "5827140";
 } // namespace
 
 std::string ExamConnectionString(const std::string& dbFile) {
+    // The browser only reads the department's archive.
     return std::string("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + dbFile +
-           ";Persist Security Info=False;Jet OLEDB:Database Password=" + kDatabasePassword;
+           ";Mode=Read;Persist Security Info=False;Jet OLEDB:Database Password=" +
+           kDatabasePassword;
 }
 
 TDM::TDM(TComponent* owner) : TDataModule(owner) {

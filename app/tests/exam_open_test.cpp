@@ -124,6 +124,18 @@ TEST_F(ExamOpen, AMissingImageRootIsAskedForOncePerExam) {
     EXPECT_TRUE(form->Thumbnails().empty());
 }
 
+TEST_F(ExamOpen, TheArchiveIsOnlyRead) {
+    const std::string db = dir + "/exams.db";
+    const std::string before = ReadAll(db);
+    const auto time = std::filesystem::last_write_time(db);
+    Start();
+    OpenExam();
+    EXPECT_ANY_THROW(DM->Mconnect->Execute("update patient set name = 'x'"));
+    Stop();
+    EXPECT_EQ(ReadAll(db), before);
+    EXPECT_EQ(std::filesystem::last_write_time(db), time);
+}
+
 TEST_F(ExamOpen, TheViewButtonsPickThePage) {
     Start();
     form->Check_View_All->SetChecked(true);

@@ -21,8 +21,11 @@ std::unique_ptr<TDbProvider> OpenJet(const TConnectionString& cs, TConnectMode m
         throw EDatabaseError("Could not find file '" + source + "'.");
     case TDbFileKind::Unknown:
         throw EDatabaseError("Unrecognized database format '" + source + "'.");
-    case TDbFileKind::SQLite:
-        return std::make_unique<TSqliteProvider>(path, mode == cmRead, true, false);
+    case TDbFileKind::SQLite: {
+        // "Mode=Read" in the connection string asks for reading only, as the mode does.
+        const bool readOnly = mode == cmRead || SameText(Trim(cs.Value("Mode")), "Read");
+        return std::make_unique<TSqliteProvider>(path, readOnly, true, false);
+    }
     case TDbFileKind::Jet3:
     case TDbFileKind::Jet4:
     case TDbFileKind::Ace: {
