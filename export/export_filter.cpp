@@ -39,6 +39,25 @@ bool OpenExported(const std::string& fileName) {
     return OpenLink(fileName);
 }
 
+namespace {
+TpgwExportClock& exportClock() {
+    static TpgwExportClock clock;
+    return clock;
+}
+} // namespace
+
+TpgwExportClock SetExportClock(TpgwExportClock clock) {
+    return std::exchange(exportClock(), std::move(clock));
+}
+
+std::tm ExportTime() {
+    if (exportClock()) return exportClock()();
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
 void ReportExportFailure(TpgwReport* report, const std::string& message) {
     switch (report ? report->EngineOptions()->NewSilentMode() : simReThrow) {
     case simMessageBoxes:

@@ -4,6 +4,7 @@
 // (a TargetStream, or a file written under a temporary name and renamed over the target only
 // when the run completed) and opening the result afterwards.
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -103,6 +104,11 @@ using TpgwExportOpener = std::function<bool(const std::string& fileName)>;
 TpgwExportOpener SetExportOpener(TpgwExportOpener opener);
 // Opens an exported file through the opener in place (the desktop's handler by default).
 bool OpenExported(const std::string& fileName);
+// The local time a filter stamps into what it writes; replaceable for tests (none: the system
+// clock). The previous source is returned.
+using TpgwExportClock = std::function<std::tm()>;
+TpgwExportClock SetExportClock(TpgwExportClock clock);
+std::tm ExportTime();
 // A failure a filter goes on after, as the report's silent mode says: an error box, an entry
 // in the report's error list, or raised as Exception (simReThrow, or without a report).
 void ReportExportFailure(TpgwReport* report, const std::string& message);

@@ -295,15 +295,7 @@ void TpgwBMPExport::SaveImage() {
 
 void TpgwTIFFExport::SaveImage() {
     TpgwCustomImageExport::SaveImage();
-    WriteImage(
-        [this](TStream& out) {
-            // Its offsets count from the file's start, so each image is made on its own and
-            // then appended: several images in one stream stay readable each.
-            TMemoryStream tiff;
-            WriteTIFF(Resolution(), tiff, Bitmap());
-            out.Write(tiff.Memory(), tiff.Size());
-        },
-        true);
+    WriteImage([this](TStream& out) { WriteTIFF(Resolution(), out, Bitmap()); }, true);
 }
 
 void TpgwJPEGExport::SaveImage() {

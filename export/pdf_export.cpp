@@ -86,20 +86,8 @@ std::string NewGuidText() {
     return text;
 }
 
-std::tm LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
-
 TpgwPDFExport::GuidSource& Guids() {
     static TpgwPDFExport::GuidSource source;
-    return source;
-}
-
-TpgwPDFExport::ClockSource& Clock() {
-    static TpgwPDFExport::ClockSource source;
     return source;
 }
 
@@ -360,10 +348,6 @@ TpgwPDFExport::GuidSource TpgwPDFExport::SetGuidSource(GuidSource source) {
     return std::exchange(Guids(), std::move(source));
 }
 
-TpgwPDFExport::ClockSource TpgwPDFExport::SetClockSource(ClockSource source) {
-    return std::exchange(Clock(), std::move(source));
-}
-
 std::string TpgwPDFExport::Num(double value) {
     char buf[64];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 2);
@@ -595,7 +579,7 @@ void TpgwPDFExport::EndOutput() {
     write(tree);
 
     const int info = newObject();
-    const std::tm now = Clock() ? Clock()() : LocalNow();
+    const std::tm now = ExportTime();
     char date[80];
     std::snprintf(date, sizeof date, "D:%04d%02d%02d%02d%02d%02d", now.tm_year + 1900,
                   now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);

@@ -168,9 +168,7 @@ public:
     // Where the file identifier's GUID and the dates come from; replaceable for tests. The
     // previous one is returned.
     using GuidSource = std::function<std::string()>;
-    using ClockSource = std::function<std::tm()>;
     static GuidSource SetGuidSource(GuidSource source);
-    static ClockSource SetClockSource(ClockSource source);
 
 protected:
     std::unique_ptr<TpgwExportDialog> CreateDialog() override;

@@ -49,19 +49,6 @@ std::int64_t rounded(double v) {
     return Round(v);
 }
 
-TpgwRTFExport::ClockSource& Clock() {
-    static TpgwRTFExport::ClockSource source;
-    return source;
-}
-
-std::tm LocalNow() {
-    if (Clock()) return Clock()();
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
-
 std::string twoDigits(int v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
 }
@@ -293,10 +280,6 @@ void TpgwRTFExport::RegisterProperties(TClassBuilder<TpgwRTFExport>& b) {
 
 std::string TpgwRTFExport::FilterCaption() const {
     return res("RTFexport");
-}
-
-TpgwRTFExport::ClockSource TpgwRTFExport::SetClockSource(ClockSource source) {
-    return std::exchange(Clock(), std::move(source));
 }
 
 // ---- options -----------------------------------------------------------------------------------
@@ -717,7 +700,7 @@ void TpgwRTFExport::WriteDocument(TStream& out) {
     table("{\\colortbl;", colors_);
 
     const std::string name = Report() ? Report()->ReportOptions()->Name() : std::string();
-    const std::tm now = LocalNow();
+    const std::tm now = ExportTime();
     writeLine(out, "{\\info{\\title " + EncodeText(EscapeText(Utf8ToUtf16Lenient(name))) +
                        "}{\\author " + EncodeText(EscapeText(Utf8ToUtf16Lenient(creator_))) +
                        "}{\\creatim\\yr" + num(now.tm_year + 1900) + "\\mo" +

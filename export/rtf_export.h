@@ -93,11 +93,6 @@ public:
     // The plain text of an RTF document (a text that is not RTF is taken as it is).
     static std::u16string RtfPlainText(std::string_view rtf);
 
-    // Where the creation time of the information group comes from; replaceable for tests. The
-    // previous one is returned.
-    using ClockSource = std::function<std::tm()>;
-    static ClockSource SetClockSource(ClockSource source);
-
 protected:
     std::unique_ptr<TpgwExportDialog> CreateDialog() override;
     void ShowOptions(TpgwExportDialog& dialog) override;

@@ -108,7 +108,7 @@ protected:
         PageExportFixture::SetUp();
         guids =
             TpgwPDFExport::SetGuidSource([] { return "{0123ABCD-4567-89EF-0123-456789ABCDEF}"; });
-        clock = TpgwPDFExport::SetClockSource([] {
+        clock = SetExportClock([] {
             std::tm t{};
             t.tm_year = 2026 - 1900;
             t.tm_mon = 11;
@@ -123,7 +123,7 @@ protected:
     void TearDown() override {
         filter.reset();
         TpgwPDFExport::SetGuidSource(std::move(guids));
-        TpgwPDFExport::SetClockSource(std::move(clock));
+        SetExportClock(std::move(clock));
         PageExportFixture::TearDown();
     }
     // Exports the pages; the file must pass qpdf's check.
@@ -156,7 +156,7 @@ protected:
 
     std::unique_ptr<TpgwPDFExport> filter;
     TpgwPDFExport::GuidSource guids;
-    TpgwPDFExport::ClockSource clock;
+    TpgwExportClock clock;
 };
 
 // ---- structure ---------------------------------------------------------------------------------

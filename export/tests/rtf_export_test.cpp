@@ -162,7 +162,7 @@ class RtfExports : public PageExportFixture {
 protected:
     void SetUp() override {
         PageExportFixture::SetUp();
-        clock = TpgwRTFExport::SetClockSource([] {
+        clock = SetExportClock([] {
             std::tm t{};
             t.tm_year = 2026 - 1900;
             t.tm_mon = 2;
@@ -177,7 +177,7 @@ protected:
     }
     void TearDown() override {
         filter.reset();
-        TpgwRTFExport::SetClockSource(std::move(clock));
+        SetExportClock(std::move(clock));
         PageExportFixture::TearDown();
     }
     std::string Export() {
@@ -217,7 +217,7 @@ protected:
     }
 
     std::unique_ptr<TpgwRTFExport> filter;
-    TpgwRTFExport::ClockSource clock;
+    TpgwExportClock clock;
 };
 
 // ---- layout --------------------------------------------------------------------------------
