@@ -3,6 +3,7 @@
 #include "app/main_unit.h"
 #include "platform/core/files.h"
 #include "platform/data/ado.h"
+#include "platform/data/field.h"
 
 TDM* DM = nullptr;
 
@@ -10,6 +11,11 @@ namespace {
 // The archives carry this fixed database password.
 constexpr const char* kDatabasePassword = "5827140";
 } // namespace
+
+std::string ExamFieldText(const char* name) {
+    const TField* f = DM && DM->Mqry ? DM->Mqry->FindField(name) : nullptr;
+    return f ? f->AsString() : std::string();
+}
 
 std::string ExamConnectionString(const std::string& dbFile) {
     // The browser only reads the department's archive.

@@ -34,3 +34,6 @@ std::string ExamConnectionString(const std::string& dbFile);
 
 // The data module of the running program (null before it is created and after it is gone).
 extern TDM* DM;
+
+// The text of the exam query's field on its current row; "" without the module or the field.
+std::string ExamFieldText(const char* name);

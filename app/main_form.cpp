@@ -122,6 +122,7 @@ TMainForm::TMainForm(TComponent* owner, const std::string& exeFolder)
     LxSplitter1->SetLeft(LxPanel1->Width());
     BuildSettingsArea();
     BuildRightPane();
+    BuildReportPage();
 
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
     DoCreate();

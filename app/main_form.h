@@ -35,6 +35,24 @@ class TTabSheet;
 class TBitBtn;
 class TImage;
 class Tfd_imageform;
+class TToolBar;
+class TToolButton;
+class TpgwComponent;
+class TpgwReport;
+class TpgwDBDataset;
+class TpgwPreview;
+class TpgwCustomExportFilter;
+class TpgwPDFExport;
+class TpgwTIFFExport;
+class TpgwRTFExport;
+class TpgwBMPExport;
+class TpgwJPEGExport;
+class TpgwHTMLExport;
+class TpgwGIFExport;
+class TpgwSimpleTextExport;
+class TpgwCSVExport;
+class TPicture;
+class Variant;
 
 class TMainForm : public TForm {
     LUMETRA_CLASS(TMainForm, TForm)
@@ -77,6 +95,23 @@ public:
     TPageControl* LxPageControl1 = nullptr;
     TTabSheet* TabSheet1 = nullptr; // the report page
     TPanel* WdDock1 = nullptr;
+    TToolBar* WdToolbar1 = nullptr;
+    TToolButton* WdItem10 = nullptr;       // 缩小
+    TToolButton* WdItem9 = nullptr;        // 放大
+    TToolButton* WdItem8 = nullptr;        // 100%
+    TToolButton* WdItem7 = nullptr;        // 整页显示
+    TToolButton* WdItem6 = nullptr;        // 页面宽度
+    TToolButton* WdItem5 = nullptr;        // 多页显示
+    TToolButton* WdSubmenuItem2 = nullptr; // 导出
+    TPopupMenu* WdSubmenu2 = nullptr;
+    TMenuItem* WdItem1 = nullptr;   // PDF
+    TMenuItem* WdItem2 = nullptr;   // TIFF
+    TMenuItem* WdItem11 = nullptr;  // WORD
+    TMenuItem* WdItem12 = nullptr;  // BMP
+    TMenuItem* WdItem13 = nullptr;  // JPG
+    TMenuItem* WdItem14 = nullptr;  // html
+    TToolButton* WdItem3 = nullptr; // 打印
+    TpgwPreview* pgwPrv = nullptr;
     TTabSheet* TabSheet2 = nullptr; // the details page
     TMemo* RE = nullptr;
     TPageControl* LxPageControl2 = nullptr;
@@ -89,6 +124,17 @@ public:
     TOpenDialog* OD = nullptr;
     TPopupMenu* delimgpop = nullptr;
     TMenuItem* N1 = nullptr;
+    TpgwReport* pgwpt = nullptr;
+    TpgwDBDataset* db = nullptr;
+    TpgwPDFExport* pgwPDFExport1 = nullptr;
+    TpgwTIFFExport* pgwTIFFExport1 = nullptr;
+    TpgwRTFExport* pgwRTFExport1 = nullptr;
+    TpgwBMPExport* pgwBMPExport1 = nullptr;
+    TpgwJPEGExport* pgwJPEGExport1 = nullptr;
+    TpgwHTMLExport* pgwHTMLExport1 = nullptr;
+    TpgwGIFExport* pgwGIFExport1 = nullptr;
+    TpgwSimpleTextExport* pgwSimpleTextExport1 = nullptr;
+    TpgwCSVExport* pgwCSVExport1 = nullptr;
 
     // Handlers, as the controls call them.
     void FormCreate(TObject* sender);
@@ -117,18 +163,43 @@ public:
     // The zoom window, made on first use.
     Tfd_imageform& ImageForm();
 
+    // ---- the exam's report (main_form_report.cpp)
+    // Runs the query again, stands on the exam and shows the report its record names.
+    void ShowExamReport(const Variant& id);
+    // Before each object of the report prints: hospital name, logo, rich-text settings and the
+    // exam's pictures.
+    void pgwptBeforePrint(TpgwComponent* sender);
+    void WdItem10Click(TObject* sender);
+    void WdItem9Click(TObject* sender);
+    void WdItem8Click(TObject* sender);
+    void WdItem7Click(TObject* sender);
+    void WdItem6Click(TObject* sender);
+    void WdItem5Click(TObject* sender);
+    void WdItem3Click(TObject* sender);
+    // Every item of the export menu: the filter it names gets the offered name and the pages.
+    void ExportClick(TObject* sender);
+    // The filter behind an item of the export menu; null for any other sender.
+    TpgwCustomExportFilter* ExportFilterOf(TObject* sender) const;
+
 private:
     void BuildLeftPane();
     void BuildSettingsArea();
     void BuildRightPane();
     void BuildGridColumns();
+    void BuildReportPage();
+    void BuildExportFilters();
+    // The logo and pictures of the opened exam, read from their files once per exam.
+    struct ExamPictures;
+    ExamPictures& Pictures();
 
     std::string exeFolder_;
     std::unique_ptr<TIniFile> regIniFile_;
     std::string examFolder_;
     std::string videoFolder_; // the video list's folder
     std::vector<TImage*> thumbnails_;
-    Tfd_imageform* imageForm_ = nullptr; // owned as a component
+    Tfd_imageform* imageForm_ = nullptr;     // owned as a component
+    std::shared_ptr<ExamPictures> pictures_; // shared: the type is complete in one file only
+    bool filledThisRun_ = false;             // the before-print handler's work is done for this run
 };
 
 // The shell's folder dialog: the chosen folder, or "" when the user cancels. With an initial

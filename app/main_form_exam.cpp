@@ -37,11 +37,6 @@ void placeholder(TPicture& picture) {
     c.LineTo(-1, kThumbHeight);
 }
 
-std::string fieldText(const char* name) {
-    const TField* f = DM && DM->Mqry ? DM->Mqry->FindField(name) : nullptr;
-    return f ? f->AsString() : std::string();
-}
-
 } // namespace
 
 void TMainForm::DBGridxDblClick(TObject*) {
@@ -57,20 +52,21 @@ void TMainForm::ShowRecord() {
         text += line + "\r\n";
     RE->SetText(text);
 
-    const std::string imagePath = fieldText("imagepath");
+    const std::string imagePath = ExamFieldText("imagepath");
     if (imagePath.empty()) {
         examFolder_.clear();
-        ShowThumbnails("");
-        return;
+    } else {
+        std::string root = MainUnit().ImageRoot;
+        if (!DirectoryExists(root)) {
+            // Asked once for this exam; the answer serves it only.
+            const std::string chosen = AskImageFolder();
+            if (!chosen.empty()) root = chosen;
+        }
+        examFolder_ = IncludeTrailingPathDelimiter(root) + ExamFolderName(imagePath);
     }
-    std::string root = MainUnit().ImageRoot;
-    if (!DirectoryExists(root)) {
-        // Asked once for this exam; the answer serves it only.
-        const std::string chosen = AskImageFolder();
-        if (!chosen.empty()) root = chosen;
-    }
-    examFolder_ = IncludeTrailingPathDelimiter(root) + ExamFolderName(imagePath);
     ShowThumbnails(examFolder_);
+    const TField* id = DM->Mqry->FindField("id");
+    ShowExamReport(id ? id->Value() : Variant());
 }
 
 std::string TMainForm::AskImageFolder() {

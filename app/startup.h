@@ -20,6 +20,8 @@ TExamBrowser StartExamBrowser(TApplication* app, const std::string& exeFolder);
 
 // With LUMETRA_TEST_GRID_DUMP set to a file name, once the window is shown: presses the query
 // button, writes the exam list to that file (a line of column titles, then one line per row,
-// cells separated by tabs), saves the window as a PNG when LUMETRA_TEST_SCREENSHOT names one,
-// and closes the window. End-to-end tests drive the real program this way.
+// cells separated by tabs), saves the window as a PNG when LUMETRA_TEST_SCREENSHOT names one;
+// with LUMETRA_TEST_EXAM (a patient's name) and LUMETRA_TEST_OUT (a folder) also opens that
+// exam, prints its report and exports it through each item of the export menu, dialogs answered
+// as a user would; then closes the window. End-to-end tests drive the real program this way.
 void InstallTestHook(TMainForm* form);

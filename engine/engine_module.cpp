@@ -4,12 +4,13 @@
 
 #include "engine/engine.h"
 #include "engine/png_object.h"
-#include "engine/print_dialog.h"
 #include "engine/preview.h"
 #include "engine/preview_form.h"
 #include "engine/preview_pages.h"
+#include "engine/print_dialog.h"
 #include "engine/printers.h"
 #include "engine/text_drawing_adapter.h"
+#include "platform/core/text.h"
 #include "report/module_startup.h"
 #include "report/report.h"
 
@@ -27,6 +28,11 @@ void RegisterEngineModule() {
         // A report's own printer (PrintOptions.Printer) becomes current when it is listed.
         PrinterSelectionHook() = [](const std::string& name) {
             TpgwPrinters* printers = GetPrinters();
+            // "Default" and its localised form name the system's default printer.
+            if (AnsiSameText(name, "Default") || name == "预设") {
+                if (printers->Count() > 0) printers->SelectPrinter(-1);
+                return;
+            }
             if (const int index = printers->IndexOf(name); index >= 0)
                 printers->SelectPrinter(index);
         };

@@ -80,6 +80,7 @@ void TpgwPictureCache::Release(Content& content) {
 
 void TpgwPictureCache::Clear() {
     Release(content_);
+    decoded_.clear();
 }
 
 void TpgwPictureCache::NewStream(Content& content) {
@@ -163,11 +164,20 @@ void TpgwPictureCache::GetPicture(TpgwPictureView* view) {
         view->Picture()->Clear();
         return;
     }
+    auto kept = std::find_if(decoded_.begin(), decoded_.end(),
+                             [n](const auto& entry) { return entry.first == n; });
+    if (kept != decoded_.end()) {
+        decoded_.splice(decoded_.begin(), decoded_, kept);
+        view->Picture()->Assign(kept->second);
+        return;
+    }
     int stream;
     std::int64_t start, length;
     Range(n, stream, start, length);
     TBoundedStream picture(*content_.streams[static_cast<std::size_t>(stream)], start, length);
     view->LoadPictureData(picture, false);
+    decoded_.emplace_front(n, *view->Picture());
+    if (decoded_.size() > kDecodedKept) decoded_.pop_back();
 }
 
 std::vector<std::uint8_t> TpgwPictureCache::PictureBytes(int n) {
@@ -209,4 +219,5 @@ void TpgwPictureCache::LoadFromXML(TpgwXMLItem* item) {
     }
     Release(content_);
     content_ = std::move(loaded);
+    decoded_.clear();
 }

@@ -6,9 +6,12 @@
 // end. The designer's undo keeps a cache of its own.
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/graphics/picture.h"
 
 class TStream;
 class TpgwPictureView;
@@ -55,7 +58,8 @@ public:
     // error; the cache and the view keep what they had.
     void AddPicture(TpgwPictureView* view);
     // Loads the picture the view's ImageIndex numbers; an index of 0 or out of range empties
-    // the view's picture.
+    // the view's picture. The last pictures loaded are kept decoded: a preview draws the same
+    // page again and again.
     void GetPicture(TpgwPictureView* view);
     // Frees the streams and deletes the temporary files.
     void Clear();
@@ -94,7 +98,11 @@ private:
     // Frees the streams, deletes the temporary files and empties the index.
     static void Release(Content& content);
 
+    static constexpr std::size_t kDecodedKept = 16;
+
     Content content_;
+    // The pictures GetPicture decoded last, the latest first, by number.
+    std::list<std::pair<int, TPicture>> decoded_;
     std::string tempDir_;
     std::int64_t streamLimit_ = kStreamLimit;
     bool useFileCache_ = false;

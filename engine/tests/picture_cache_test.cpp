@@ -174,6 +174,39 @@ TEST_F(PictureCache, XmlKeepsTheBytesOfEachNumber) {
     EXPECT_EQ(loaded.Count(), 0);
 }
 
+// Pictures read again come from the decoded ones kept; content that replaces the cache's
+// (cleared, or loaded from XML) never gets a picture of the old content under its number.
+TEST_F(PictureCache, PicturesReadAgainMatchAndNeverOutliveTheirContent) {
+    TpgwPictureCache cache;
+    AddThree(cache);
+    auto read = [&](TpgwPictureCache& c, int n) {
+        TpgwPictureView* view = View();
+        view->SetImageIndex(n);
+        c.GetPicture(view);
+        return view->Picture()->Empty() ? Bytes{} : view->Picture()->Graphic()->SaveToBytes();
+    };
+    for (int round = 0; round < 2; ++round)
+        for (int n = 1; n <= 3; ++n)
+            EXPECT_EQ(read(cache, n), cache.PictureBytes(n)) << round << " " << n;
+    // A copy read from the kept picture is the view's own: changing it leaves the next read.
+    TpgwPictureView* changed = View();
+    changed->SetImageIndex(1);
+    cache.GetPicture(changed);
+    changed->Picture()->Bitmap().SetSize(9, 9);
+    EXPECT_EQ(read(cache, 1), cache.PictureBytes(1));
+
+    TpgwPictureCache other;
+    other.AddPicture(View(std::make_unique<TBitmap>(5, 7)));
+    TpgwXMLItem item;
+    other.SaveToXML(&item);
+    cache.LoadFromXML(&item);
+    EXPECT_EQ(read(cache, 1), other.PictureBytes(1));
+    cache.Clear();
+    cache.AddPicture(View(Jpeg(6, 6)));
+    const Bytes fresh = cache.PictureBytes(1);
+    EXPECT_EQ(read(cache, 1), fresh);
+}
+
 TEST_F(PictureCache, SettingsTakeEffectOnlyWhileTheCacheIsEmpty) {
     TempFolder folder("lumetra_picture_settings_");
     TpgwPictureCache cache;

@@ -225,7 +225,7 @@ TBitmap::TBitmap(int width, int height, TPixelFormat format) : TBitmap()
 
 TBitmap::TBitmap(const TBitmap& other) : TGraphic(other), d_(std::make_unique<Impl>())
 {
-    d_->image = other.d_->image.copy();
+    d_->image = other.d_->image; // shared until either side writes
     d_->format = other.d_->format;
     d_->palette = other.d_->palette;
     d_->colors = other.d_->colors;
@@ -406,7 +406,11 @@ void TBitmap::AssignImage(const TRasterImage& image)
     QImage next(image.Width, image.Height, image.HasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < image.Height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(next.scanLine(y));
-        for (int x = 0; x < image.Width; ++x) row[x] = image.HasAlpha ? image.At(x, y) : (image.At(x, y) | 0xFF000000u);
+        const std::uint32_t* source = image.Pixels.data() + static_cast<std::size_t>(y) * image.Width;
+        if (image.HasAlpha)
+            std::memcpy(row, source, static_cast<std::size_t>(image.Width) * 4);
+        else
+            for (int x = 0; x < image.Width; ++x) row[x] = source[x] | 0xFF000000u;
     }
     d_->image = std::move(next);
     d_->Rebind();
@@ -418,7 +422,7 @@ void TBitmap::Assign(const TGraphic& source)
     if (&source == this) return;
     if (const auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
         if (d_->canvas) d_->canvas->Rebind(nullptr);
-        d_->image = bmp->d_->image.copy();
+        d_->image = bmp->d_->image; // shared until either side writes
         d_->format = bmp->d_->format;
         d_->palette = bmp->d_->palette;
         d_->colors = bmp->d_->colors;

@@ -255,6 +255,9 @@ void TPainterCanvas::DrawText(const TCanvasState& state, int x, int y, unsigned 
     p->save();
     p->setRenderHint(QPainter::Antialiasing, false);
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // The background is filled here; an opaque mode left by an earlier fill would have the
+    // painter fill the run's box again over the glyphs.
+    p->setBackgroundMode(Qt::TransparentMode);
     if (rect && (options & ETO_OPAQUE)) p->fillRect(qrect(*rect), bk);
     if (rect && (options & ETO_CLIPPED)) p->setClipRect(qrect(*rect), Qt::IntersectClip);
 

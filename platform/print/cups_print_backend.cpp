@@ -18,6 +18,7 @@
 #include "platform/print/pdf_document_p.h"
 #include "platform/print/print_backend.h"
 #include "platform/print/print_page_canvas.h"
+#include "platform/print/recording_print_backend.h"
 #include "platform/print/spooler_codes_p.h"
 
 namespace {
@@ -523,5 +524,12 @@ std::unique_ptr<TPrintBackend> CreateSpoolerPrintBackend() {
 std::unique_ptr<TPrintBackend> CreateSystemPrintBackend() {
     const char* setting = std::getenv("LUMETRA_PRINTERS");
     if (setting && std::strcmp(setting, "none") == 0) return std::make_unique<NoPrinters>();
+    if (setting && std::strncmp(setting, "file:", 5) == 0) {
+        auto file = std::make_unique<TRecordingPrintBackend>();
+        file->AddPrinter("PDF file");
+        file->SetWriteFiles(true);
+        file->SetOutputFile(setting + 5);
+        return file;
+    }
     return CreateSpoolerPrintBackend();
 }

@@ -126,8 +126,9 @@ public:
 TPrintBackend& PrintBackend();
 // Installs a backend and returns the one it replaces; null restores the system's.
 std::unique_ptr<TPrintBackend> SetPrintBackend(std::unique_ptr<TPrintBackend> backend);
-// The printers of the system: the spooler's, or none when the environment variable
-// LUMETRA_PRINTERS is "none" (test runs that must not see the machine's printers).
+// The printers of the system: the spooler's, or by the environment variable LUMETRA_PRINTERS
+// none ("none": test runs that must not see the machine's printers) or one printer that writes
+// every document to a PDF file ("file:<path>": runs of the whole program under test).
 std::unique_ptr<TPrintBackend> CreateSystemPrintBackend();
 // The spooler's printers (the server libcups is set to talk to), whatever the environment says.
 std::unique_ptr<TPrintBackend> CreateSpoolerPrintBackend();

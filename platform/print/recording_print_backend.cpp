@@ -113,8 +113,9 @@ public:
         TRecordedDocument d;
         d.Printer = setup_.Name;
         d.Info = info;
-        if (backend_.writeFiles_ && !info.FileName.empty()) {
-            file_ = std::make_unique<TSafeFileWriter>(info.FileName);
+        const std::string& target = info.FileName.empty() ? backend_.outputFile_ : info.FileName;
+        if (backend_.writeFiles_ && !target.empty()) {
+            file_ = std::make_unique<TSafeFileWriter>(target);
             pdf_ = std::make_unique<TPdfDocument>(*file_, info.Title, setup_.DpiY);
         }
         backend_.documents_.push_back(std::move(d));

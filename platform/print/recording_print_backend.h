@@ -47,6 +47,8 @@ public:
     TRecordedPrinterSetup& AddPrinter(TRecordedPrinterSetup setup);
     void SetDefaultPrinter(const std::string& name) { default_ = name; }
     void SetWriteFiles(bool value) { writeFiles_ = value; }
+    // With files written: where a document without a file name of its own goes.
+    void SetOutputFile(const std::string& path) { outputFile_ = path; }
 
     std::vector<TPrinterEntry> Printers() override;
     std::string DefaultPrinterName() override;
@@ -67,6 +69,7 @@ private:
     std::vector<std::unique_ptr<TRecordedPrinterSetup>> printers_;
     std::string default_;
     bool writeFiles_ = false;
+    std::string outputFile_;
     std::vector<std::string> log_;
     std::vector<TPrintFormat> formats_;
     std::vector<TRecordedDocument> documents_;

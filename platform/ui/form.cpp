@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <vector>
 
 #include "platform/core/properties.h"
 #include "platform/graphics/raster_canvas.h"
@@ -411,6 +412,17 @@ bool TCustomForm::CloseModal() {
     return true;
 }
 
+namespace {
+std::vector<TCustomForm*>& modalForms() {
+    static std::vector<TCustomForm*> forms;
+    return forms;
+}
+} // namespace
+
+TCustomForm* ModalForm() {
+    return modalForms().empty() ? nullptr : modalForms().back();
+}
+
 TModalResult TCustomForm::ShowModal() {
     if (Visible() || modal_) throw EInvalidOperation("Cannot make a visible window modal");
     TApplication* app = Application();
@@ -424,6 +436,7 @@ TModalResult TCustomForm::ShowModal() {
         TCustomForm* form;
         std::weak_ptr<bool> alive;
         ~Finish() {
+            modalForms().pop_back();
             Application()->ModalFinished();
             if (auto a = alive.lock(); a && *a) {
                 form->modal_ = false;
@@ -432,6 +445,7 @@ TModalResult TCustomForm::ShowModal() {
             }
         }
     } finish{this, alive};
+    modalForms().push_back(this);
     Show();
     while (true) {
         if (app->Terminated()) {

@@ -132,6 +132,9 @@ public:
     explicit TForm(TComponent* owner) : TCustomForm(owner) {}
 };
 
+// The form whose modal loop runs innermost, or null: what a test or a driving script answers.
+TCustomForm* ModalForm();
+
 // A container of non-visual components (the data module).
 class TDataModule : public TComponent {
     LUMETRA_CLASS(TDataModule, TComponent)

@@ -298,9 +298,15 @@ void TToolBar::SetAutoSize(bool value) {
     UpdateLayout();
 }
 
+int TToolBar::ImageSlotHeight() const {
+    // Captions without images make text buttons: no empty picture slot above the text.
+    if (images_) return images_->Height();
+    return showCaptions_ ? 0 : 16;
+}
+
 TSize TToolBar::ButtonSize() const {
     const int iw = images_ ? images_->Width() : 16;
-    const int ih = images_ ? images_->Height() : 16;
+    const int ih = ImageSlotHeight();
     int w = std::max(buttonWidth_, iw + 7);
     int h = std::max(buttonHeight_, ih + 6);
     if (showCaptions_) {
@@ -492,7 +498,7 @@ void TToolBar::PaintButton(TCanvas& c, const TToolButton& b, TSize size) {
         enabledLook = true;
     }
     const int iw = images_ ? images_->Width() : 16;
-    const int ih = images_ ? images_->Height() : 16;
+    const int ih = ImageSlotHeight();
     const int th = showCaptions_ ? c.TextHeight("Wg") : 0;
     const int top = showCaptions_ ? face.Top + (size.cy - ih - th - 2) / 2
                                   : face.Top + (face.Height() - ih) / 2;

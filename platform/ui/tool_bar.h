@@ -151,6 +151,7 @@ private:
         TControl* control = nullptr;
     };
     int IndexOfButton(const TToolButton* b) const;
+    int ImageSlotHeight() const;
     bool OnArrow(const TToolButton* b, int x) const;
     void PaintButton(TCanvas& c, const TToolButton& b, TSize size);
     TToolButton* Clickable(int x, int y) const;

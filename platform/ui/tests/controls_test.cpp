@@ -378,6 +378,33 @@ TEST_F(ControlsTest, CustomControlScrollBarsAndCanvas) {
     EXPECT_EQ(c->Canvas()->TextWidth("abc") > 0, true);
 }
 
+// Transparent text after an opaque fill, in a control away from the window's corner, grabbed
+// with its window as the screen paints it: the text must not vanish under its own background.
+TEST_F(ControlsTest, TextAfterAnOpaqueFillShowsInTheWindow) {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 700, 300);
+    auto* c = new TCustomControl(&form);
+    c->SetParent(&form);
+    c->SetBounds(315, 40, 300, 40);
+    c->OnPaint = [](TObject* sender) {
+        TCanvas* canvas = static_cast<TCustomControl*>(sender)->Canvas();
+        canvas->Brush().SetColor(clWhite);
+        canvas->FillRect(Bounds(0, 0, 300, 40));
+        canvas->SetBackgroundMode(bmTransparent);
+        canvas->Font().SetColor(clBlack);
+        canvas->Font().SetHeight(-16);
+        canvas->TextOut(10, 10, "缩小 Zoom");
+    };
+    form.Show();
+    Application()->ProcessMessages();
+    const TRasterImage shot = form.GrabImage();
+    int ink = 0;
+    for (int y = 40; y < 80; ++y)
+        for (int x = 315; x < 615; ++x)
+            if ((shot.At(x, y) & 0xFFFFFF) < 0x808080) ++ink;
+    EXPECT_GT(ink, 20);
+}
+
 TEST_F(ControlsTest, MenusAndPopup) {
     TForm form(nullptr);
     form.SetBounds(0, 0, 300, 200);
@@ -423,7 +450,7 @@ TEST_F(ControlsTest, AFreedControlLeavesItsParentsTabOrder) {
     EXPECT_EQ(third->TabOrder(), 2);
     delete second;
     EXPECT_EQ(third->TabOrder(), 1);
-    first->SetTabOrder(1);  // walks the tab list: a freed control there would be used
+    first->SetTabOrder(1); // walks the tab list: a freed control there would be used
     EXPECT_EQ(third->TabOrder(), 0);
     EXPECT_EQ(first->TabOrder(), 1);
 }
