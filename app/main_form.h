@@ -51,6 +51,10 @@ class TpgwHTMLExport;
 class TpgwGIFExport;
 class TpgwSimpleTextExport;
 class TpgwCSVExport;
+class TpgwXLSExport;
+class TpgwXMLExport;
+class TpgwODSExport;
+class TpgwODTExport;
 class TPicture;
 class Variant;
 
@@ -135,6 +139,10 @@ public:
     TpgwGIFExport* pgwGIFExport1 = nullptr;
     TpgwSimpleTextExport* pgwSimpleTextExport1 = nullptr;
     TpgwCSVExport* pgwCSVExport1 = nullptr;
+    TpgwXLSExport* pgwXLSExport1 = nullptr;
+    TpgwXMLExport* pgwXMLExport1 = nullptr;
+    TpgwODSExport* pgwODSExport1 = nullptr;
+    TpgwODTExport* pgwODTExport1 = nullptr;
 
     // Handlers, as the controls call them.
     void FormCreate(TObject* sender);

@@ -14,9 +14,12 @@
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/image_export.h"
+#include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
+#include "export/xls_export.h"
+#include "export/xml_export.h"
 #include "objects/rich_view.h"
 #include "platform/core/date_time.h"
 #include "platform/core/files.h"
@@ -248,6 +251,32 @@ void TMainForm::BuildExportFilters() {
     pgwCSVExport1 = common(new TpgwCSVExport(this), "pgwCSVExport1");
     pgwCSVExport1->SetSeparator(";");
     pgwCSVExport1->SetOEMCodepage(false);
+
+    pgwXLSExport1 = common(new TpgwXLSExport(this), "pgwXLSExport1");
+    pgwXLSExport1->SetExportEMF(true);
+    pgwXLSExport1->SetAsText(false);
+    pgwXLSExport1->SetBackground(true);
+    pgwXLSExport1->SetFastExport(true);
+    pgwXLSExport1->SetPageBreaks(true);
+    pgwXLSExport1->SetEmptyLines(true);
+    pgwXLSExport1->SetSuppressPageHeadersFooters(false);
+
+    pgwXMLExport1 = common(new TpgwXMLExport(this), "pgwXMLExport1");
+    pgwXMLExport1->SetBackground(true);
+    pgwXMLExport1->SetCreator("Pagewright");
+    pgwXMLExport1->SetEmptyLines(true);
+    pgwXMLExport1->SetSuppressPageHeadersFooters(false);
+
+    pgwODSExport1 = common(new TpgwODSExport(this), "pgwODSExport1");
+    pgwODTExport1 = common(new TpgwODTExport(this), "pgwODTExport1");
+    for (TpgwODFExport* odf :
+         {static_cast<TpgwODFExport*>(pgwODSExport1), static_cast<TpgwODFExport*>(pgwODTExport1)}) {
+        odf->SetExportEMF(true);
+        odf->SetBackground(true);
+        odf->SetCreator("Pagewright");
+        odf->SetEmptyLines(true);
+        odf->SetSuppressPageHeadersFooters(false);
+    }
 }
 
 void TMainForm::ShowExamReport(const Variant& id) {

@@ -247,3 +247,33 @@ void TpgwFileExportFilter::CloseOutput() {
     file->Commit();
     if (OpenAfterExport()) OpenExported(FileName());
 }
+
+TCheckBox* TpgwExportDialog::AddQualityCheck(int left, int top, const std::string& caption) {
+    auto* box = PlaceControl<TCheckBox>(GroupQuality, this, left, top, 130, 17);
+    box->SetCaption(caption);
+    return box;
+}
+
+std::string EscapeMarkup(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}

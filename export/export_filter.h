@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/ui/form.h"
 #include "report/abstract_bases.h"
@@ -47,6 +48,10 @@ public:
 
     // What PageNumbersE lets through: digits, comma, minus and backspace.
     static bool PageNumberKey(char16_t key);
+
+protected:
+    // A check box of the filter's own group, 130 x 17 at left, top.
+    TCheckBox* AddQualityCheck(int left, int top, const std::string& caption);
 };
 
 // A filter that writes one file (or its TargetStream).
@@ -112,3 +117,6 @@ std::tm ExportTime();
 // A failure a filter goes on after, as the report's silent mode says: an error box, an entry
 // in the report's error list, or raised as Exception (simReThrow, or without a report).
 void ReportExportFailure(TpgwReport* report, const std::string& message);
+// Text that may stand inside markup content or an attribute value: "&", '"', "<" and ">" as
+// entities.
+std::string EscapeMarkup(std::string_view text);

@@ -5,8 +5,11 @@
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/image_export.h"
+#include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
+#include "export/xls_export.h"
+#include "export/xml_export.h"
 #include "report/module_startup.h"
 #include "report/resources.h"
 
@@ -18,6 +21,9 @@ void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportImage", RegisterImageExports);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportRTF", RegisterRTFExport);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportHTML", RegisterHTMLExport);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportODF", RegisterODFExports);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportXML", RegisterXMLExport);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportXLS", RegisterXLSExport);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }

@@ -44,27 +44,7 @@ std::string num(long long value) {
 
 // Text inside an attribute value or the title: nothing in it may end the value or open markup.
 std::string markupSafe(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return EscapeMarkup(text);
 }
 
 constexpr const char* kGenerator =
@@ -174,17 +154,12 @@ std::string AlignWord(TpgwVAlign align) {
 
 TpgwHTMLExportDialog::TpgwHTMLExportDialog(TComponent* owner)
     : TpgwExportDialog(owner, res("8200"), GetResources().GetTextById(8), 118) {
-    const auto check = [this](int left, int top, std::string_view key) {
-        auto* box = PlaceControl<TCheckBox>(GroupQuality, this, left, top, 130, 17);
-        box->SetCaption(res(key));
-        return box;
-    };
-    StylesCB = check(12, 20, "8202");
-    PicsSameCB = check(12, 42, "8204");
-    FixWidthCB = check(12, 64, "8205");
-    NavigatorCB = check(148, 20, "8206");
-    MultipageCB = check(148, 42, "8207");
-    BackgrCB = check(148, 64, "8209");
+    StylesCB = AddQualityCheck(12, 20, res("8202"));
+    PicsSameCB = AddQualityCheck(12, 42, res("8204"));
+    FixWidthCB = AddQualityCheck(12, 64, res("8205"));
+    NavigatorCB = AddQualityCheck(148, 20, res("8206"));
+    MultipageCB = AddQualityCheck(148, 42, res("8207"));
+    BackgrCB = AddQualityCheck(148, 64, res("8209"));
     PicturesL = PlaceLabel(GroupQuality, this, 12, 92, res("8203"));
     PFormatCB = PlaceControl<TComboBox>(GroupQuality, this, 80, 88, 100, 21);
     PFormatCB->SetStyle(csDropDownList);

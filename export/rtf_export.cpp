@@ -224,15 +224,10 @@ const TTypeInfo& TpgwHeaderFooterModeType() {
 
 TpgwRTFExportDialog::TpgwRTFExportDialog(TComponent* owner)
     : TpgwExportDialog(owner, res("8500"), GetResources().GetTextById(8), 96) {
-    const auto check = [this](int left, int top, const std::string& caption) {
-        auto* box = PlaceControl<TCheckBox>(GroupQuality, this, left, top, 130, 17);
-        box->SetCaption(caption);
-        return box;
-    };
-    PicturesCB = check(12, 20, res("8501"));
-    WCB = check(150, 20, res("8502"));
-    PageBreaksCB = check(12, 42, GetResources().GetTextById(6));
-    ContinuousCB = check(150, 42, res("8950"));
+    PicturesCB = AddQualityCheck(12, 20, res("8501"));
+    WCB = AddQualityCheck(150, 20, res("8502"));
+    PageBreaksCB = AddQualityCheck(12, 42, GetResources().GetTextById(6));
+    ContinuousCB = AddQualityCheck(150, 42, res("8950"));
     HeadFootL = PlaceLabel(GroupQuality, this, 12, 70, res("8951"));
     PColontitulCB = PlaceControl<TComboBox>(GroupQuality, this, 110, 66, 150, 21);
     // A list to choose from, nothing to type.

@@ -2,6 +2,8 @@
 #include "script/automation.h"
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 
 #include "platform/core/object_handle.h"
 #include "platform/core/text.h"
@@ -56,11 +58,82 @@ IksDispatch& DispatchOf(const Variant& receiver) {
     return automation->Dispatch();
 }
 
+struct OleServer {
+    TksOleFactory Factory;
+    // What CreateOleObject handed to scripts, kept alive while the server is registered.
+    std::vector<std::unique_ptr<TksAutomationObject>> ScriptObjects;
+};
+
+struct OleServers {
+    std::mutex Lock;
+    std::map<std::string, OleServer> ById;
+};
+
+// Never destroyed: script objects may outlive static destruction order.
+OleServers& Servers() {
+    static OleServers* servers = new OleServers;
+    return *servers;
+}
+
+std::string ServerKey(const std::string& progId) {
+    return AnsiUpperCase(progId);
+}
+
+[[noreturn]] void RaiseNotInstalled(const std::string& progId) {
+    throw EOleSysError("Cannot create the automation object \"" + progId +
+                       "\": automation is not available on this system");
+}
+
 } // namespace
 
+void RegisterOleFactory(const std::string& progId, TksOleFactory factory) {
+    std::vector<std::unique_ptr<TksAutomationObject>> dropped;
+    OleServers& servers = Servers();
+    std::lock_guard lock(servers.Lock);
+    OleServer& server = servers.ById[ServerKey(progId)];
+    server.Factory = std::move(factory);
+    dropped.swap(server.ScriptObjects);
+}
+
+void UnregisterOleFactory(const std::string& progId) {
+    std::vector<std::unique_ptr<TksAutomationObject>> dropped;
+    {
+        OleServers& servers = Servers();
+        std::lock_guard lock(servers.Lock);
+        const auto it = servers.ById.find(ServerKey(progId));
+        if (it == servers.ById.end()) return;
+        dropped.swap(it->second.ScriptObjects);
+        servers.ById.erase(it);
+    }
+    // Freed outside the lock: releasing an object may call back into its server.
+}
+
+std::shared_ptr<IksDispatch> CreateOleDispatch(const std::string& progId) {
+    TksOleFactory factory;
+    {
+        OleServers& servers = Servers();
+        std::lock_guard lock(servers.Lock);
+        const auto it = servers.ById.find(ServerKey(progId));
+        if (it != servers.ById.end()) factory = it->second.Factory;
+    }
+    if (!factory) RaiseNotInstalled(progId);
+    std::shared_ptr<IksDispatch> dispatch = factory();
+    if (!dispatch)
+        throw EOleSysError("Cannot create the automation object \"" + progId +
+                           "\": the server made no object");
+    return dispatch;
+}
+
 Variant CreateOleObject(const std::string& className) {
-    throw EOleSysError("Cannot create the automation object \"" + className +
-                       "\": automation is not available on this system");
+    auto object = std::make_unique<TksAutomationObject>(CreateOleDispatch(className));
+    const Variant value = ObjectToVariant<TObject>(object.get());
+    OleServers& servers = Servers();
+    std::lock_guard lock(servers.Lock);
+    const auto it = servers.ById.find(ServerKey(className));
+    // Unregistered while the factory ran.
+    if (it == servers.ById.end()) RaiseNotInstalled(className);
+    it->second.ScriptObjects.push_back(std::move(object));
+    return value;
 }
 
 Variant ksDispatchCall(const Variant& receiver, const std::string& name,

@@ -1,10 +1,12 @@
 #pragma once
 // Late-bound calls of automation objects: every member step after an automation value is a
 // TksOLEHelper that calls the object by member name through a dispatch interface at run time.
-// This system has no automation servers, so CreateOleObject refuses; hosts can still hand
-// scripts objects that implement IksDispatch.
+// This system has no automation servers of its own: objects come from factories registered by
+// programmatic identifier, and without one CreateOleObject refuses as on a machine where the
+// server is not installed. Hosts can still hand scripts objects that implement IksDispatch.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,8 +76,19 @@ private:
     std::shared_ptr<IksDispatch> dispatch_;
 };
 
-// The automation object registered under a programmatic identifier. No automation servers
-// exist on this system: always raises EOleSysError saying so.
+// Makes a new automation object; none (or EOleSysError) when the server cannot make one.
+using TksOleFactory = std::function<std::shared_ptr<IksDispatch>()>;
+// Enters the factory of a programmatic identifier ("App.Name", without regard to letter case),
+// replacing one entered before (whose objects go as with UnregisterOleFactory).
+void RegisterOleFactory(const std::string& progId, TksOleFactory factory);
+// Removes it; the objects CreateOleObject made through it are freed, so scripts that still hold
+// them get an invalid-object error.
+void UnregisterOleFactory(const std::string& progId);
+// A new object of the factory entered for progId. EOleSysError when there is none (the server
+// is not installed) or it made none.
+std::shared_ptr<IksDispatch> CreateOleDispatch(const std::string& progId);
+// The same as a script value. Scripts never free automation objects, so the object lives as
+// long as its factory stays registered.
 Variant CreateOleObject(const std::string& className);
 
 // One member step after an automation value: reading calls the member (or reads it as a

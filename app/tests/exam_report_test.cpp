@@ -15,7 +15,10 @@
 #include "engine/preview.h"
 #include "engine/printers.h"
 #include "export/export_filter.h"
+#include "export/odf_export.h"
 #include "export/pdf_export.h"
+#include "export/xls_export.h"
+#include "export/xml_export.h"
 #include "platform/core/ini_file.h"
 #include "platform/data/ado.h"
 #include "platform/graphics/bitmap.h"
@@ -306,6 +309,28 @@ TEST_F(ExamReport, ExportsOfferTheExamsCleanedName) {
     }
     EXPECT_EQ(form->pgwPDFExport1->Author(), u"Pagewright");
     EXPECT_EQ(PageCount(), 1) << "the prepared pages stay";
+}
+
+TEST_F(ExamReport, TheWindowHoldsTheSpreadsheetAndDocumentFilters) {
+    Start();
+    EXPECT_TRUE(form->pgwXLSExport1->FastExport());
+    EXPECT_TRUE(form->pgwXLSExport1->Background());
+    EXPECT_FALSE(form->pgwXLSExport1->AsText());
+    EXPECT_EQ(form->pgwXMLExport1->Creator(), "Pagewright");
+    for (TpgwODFExport* odf : {static_cast<TpgwODFExport*>(form->pgwODSExport1),
+                               static_cast<TpgwODFExport*>(form->pgwODTExport1)}) {
+        EXPECT_TRUE(odf->ExportEMF());
+        EXPECT_TRUE(odf->EmptyLines());
+        EXPECT_EQ(odf->Creator(), "Pagewright");
+    }
+    for (TpgwCustomExportFilter* f : {static_cast<TpgwCustomExportFilter*>(form->pgwXLSExport1),
+                                      static_cast<TpgwCustomExportFilter*>(form->pgwXMLExport1),
+                                      static_cast<TpgwCustomExportFilter*>(form->pgwODSExport1),
+                                      static_cast<TpgwCustomExportFilter*>(form->pgwODTExport1)}) {
+        EXPECT_TRUE(f->UseFileCache());
+        EXPECT_TRUE(f->ShowProgress());
+        EXPECT_FALSE(f->OverwritePrompt());
+    }
 }
 
 } // namespace

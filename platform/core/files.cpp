@@ -207,6 +207,21 @@ bool FileAge(std::string_view path, TDateTime& result) {
     return true;
 }
 
+bool FileCreationTime(std::string_view path, TDateTime& result) {
+    const std::string native = ToNativePath(path);
+    if (native.empty()) return false;
+    struct statx sx {};
+    if (::statx(AT_FDCWD, native.c_str(), 0, STATX_TYPE | STATX_MTIME | STATX_BTIME, &sx) != 0 ||
+        S_ISDIR(sx.stx_mode))
+        return false;
+    const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime : sx.stx_mtime;
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(t.tv_sec);
+    ts.tv_nsec = static_cast<long>(t.tv_nsec);
+    result = toDateTime(ts);
+    return true;
+}
+
 std::int64_t FileSize(std::string_view path) {
     struct stat st;
     if (!statPath(path, st) || S_ISDIR(st.st_mode)) return -1;

@@ -28,6 +28,9 @@ bool RemoveDir(std::string_view dir); // empty folders only
 std::string GetCurrentDir();
 // Last modification time, local time; false when the file is missing.
 bool FileAge(std::string_view path, TDateTime& result);
+// Creation time, local time: the birth time where the file system keeps one, else the last
+// modification time. False when the file is missing or a folder.
+bool FileCreationTime(std::string_view path, TDateTime& result);
 std::int64_t FileSize(std::string_view path); // -1 when missing
 // The whole content. Raises EFOpenError "Cannot open file \"name\". reason" or EReadError.
 std::string ReadFileBytes(std::string_view path);

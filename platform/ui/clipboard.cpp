@@ -2,9 +2,16 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 
+#include <vector>
+
+#include "platform/core/exception.h"
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/metafile.h"
 #include "platform/ui/application.h"
+#include "platform/ui/control_p.h"
 
 namespace {
 
@@ -54,6 +61,47 @@ void TClipboard::SetData(
 
 void TClipboard::Clear() {
     board()->clear();
+}
+
+void TClipboard::SetAsBitmap(const TBitmap& bitmap) {
+    if (bitmap.Empty()) return Clear();
+    board()->setImage(ToQImage(bitmap.ToImage()));
+}
+
+void TClipboard::SetAsMetafile(const TMetafile& metafile) {
+    if (metafile.Empty()) return Clear();
+    auto* data = new QMimeData;
+    data->setImageData(ToQImage(metafile.ToImage()));
+    const std::vector<std::uint8_t> records = metafile.SaveToBytes();
+    data->setData(mime(kMetafileFormat), QByteArray(reinterpret_cast<const char*>(records.data()),
+                                                    static_cast<qsizetype>(records.size())));
+    board()->setMimeData(data);
+}
+
+bool TClipboard::HasPicture() const {
+    const QMimeData* data = board()->mimeData();
+    return data && data->hasImage();
+}
+
+TBitmap TClipboard::AsBitmap() const {
+    TBitmap bitmap;
+    const QImage image = board()->image();
+    if (!image.isNull()) bitmap.AssignImage(ToRasterImage(image));
+    return bitmap;
+}
+
+TMetafile TClipboard::AsMetafile() const {
+    TMetafile metafile;
+    const std::string bytes = Data(kMetafileFormat);
+    if (bytes.empty()) return metafile;
+    try {
+        metafile.LoadFromBytes(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    } catch (const Exception&) {
+        // Another program's data under our name: no metafile.
+        return TMetafile();
+    }
+    return metafile;
 }
 
 TClipboard& Clipboard() {

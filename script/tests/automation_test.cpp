@@ -10,6 +10,7 @@
 
 #include "platform/core/object_handle.h"
 #include "platform/core/text.h"
+#include "script/tests/binding_fixture.h"
 
 namespace {
 
@@ -144,6 +145,73 @@ TEST_F(AutomationTest, MoreThanSixtyFourArgumentsAreRefused) {
     args.push_back(Variant(0));
     EXPECT_THROW(Step("Cells", args)->GetValue(), EOleError);
     EXPECT_EQ(fake->calls.size(), 1u);
+}
+
+// ---- servers by programmatic identifier ----------------------------------------------------
+
+// Registers a recording server for the test's life; every object it makes is kept.
+class OleFactoryTest : public BindingFixture {
+protected:
+    OleFactoryTest() {
+        RegisterOleFactory("Lumetra.Recorder", [this]() -> std::shared_ptr<IksDispatch> {
+            made.push_back(std::make_shared<RecordingDispatch>());
+            return made.back();
+        });
+    }
+    ~OleFactoryTest() override { UnregisterOleFactory("Lumetra.Recorder"); }
+    std::vector<std::shared_ptr<RecordingDispatch>> made;
+};
+
+void ExpectNotInstalled(const std::string& progId) {
+    const std::string message = "Cannot create the automation object \"" + progId +
+                                "\": automation is not available on this system";
+    try {
+        CreateOleObject(progId);
+        ADD_FAILURE() << "created " << progId;
+    } catch (const EOleSysError& e) {
+        EXPECT_EQ(e.Message(), message);
+    }
+    EXPECT_THROW(CreateOleDispatch(progId), EOleSysError);
+}
+
+TEST_F(OleFactoryTest, ObjectsOfARegisteredServerAnswerScriptsAndHosts) {
+    // The identifier is found without regard to case; every creation is a new object.
+    const Variant first = CreateOleObject("lumetra.RECORDER");
+    const Variant second = CreateOleObject("Lumetra.Recorder");
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_NE(first.AsInteger(), second.AsInteger());
+    EXPECT_EQ(VarToStr(ksDispatchCall(second, "Cells", {Variant(1)}, DISPATCH_METHOD, true)), "r2");
+    EXPECT_TRUE(made[0]->calls.empty());
+    ASSERT_EQ(made[1]->calls.size(), 1u);
+
+    // A script's object reaches the same server.
+    const Variant scripted = script.Evaluate("CreateOleObject('Lumetra.Recorder')");
+    ASSERT_EQ(made.size(), 3u);
+    ksDispatchCall(scripted, "Visible", {Variant(true)}, DISPATCH_PROPERTYPUT, false);
+    ASSERT_EQ(made[2]->calls.size(), 1u);
+    EXPECT_EQ(made[2]->calls[0].Flags, DISPATCH_PROPERTYPUT);
+
+    // Hosts take the dispatch interface itself.
+    const std::shared_ptr<IksDispatch> direct = CreateOleDispatch("LUMETRA.RECORDER");
+    ASSERT_EQ(made.size(), 4u);
+    EXPECT_EQ(direct, made[3]);
+
+    // Once the server goes, creation fails as if it was never installed, and the objects
+    // scripts still hold are stale handles, not dangling ones.
+    UnregisterOleFactory("Lumetra.Recorder");
+    ExpectNotInstalled("Lumetra.Recorder");
+    EXPECT_THROW(ksDispatchCall(first, "Cells", {}, DISPATCH_METHOD, true),
+                 EInvalidObjectReference);
+}
+
+TEST_F(OleFactoryTest, NoServerOrNoObjectIsTheNotInstalledError) {
+    ExpectNotInstalled("Other.Application");
+    RegisterOleFactory("Empty.Server", [] { return std::shared_ptr<IksDispatch>(); });
+    EXPECT_THROW(CreateOleObject("Empty.Server"), EOleSysError);
+    UnregisterOleFactory("Empty.Server");
+    ExpectNotInstalled("Empty.Server");
+    // Unregistering what is not there does nothing.
+    UnregisterOleFactory("Empty.Server");
 }
 
 } // namespace

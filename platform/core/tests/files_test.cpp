@@ -222,6 +222,36 @@ TEST_F(FilesTree, FileAgeIsLocalTimeInDaysSince1899) {
     EXPECT_DOUBLE_EQ(rec.Time, age);
 }
 
+// The birth time is not the modification time: setting the latter back leaves the former at
+// the moment of creation. A file system that keeps no birth time gives the modification time.
+TEST_F(FilesTree, FileCreationTimeIsTheBirthTimeWhereTheFileSystemKeepsOne) {
+    const std::string file = root_ + "/Exam/IMG/new.jpg";
+    const TDateTime before = Now();
+    Write("Exam/IMG/new.jpg", "x");
+    struct tm t {};
+    t.tm_year = 2020 - 1900;
+    t.tm_mday = 2;
+    t.tm_isdst = -1;
+    const timespec times[2] = {{mktime(&t), 0}, {mktime(&t), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    TDateTime modified = 0, created = 0;
+    ASSERT_TRUE(FileAge(file, modified));
+    ASSERT_TRUE(FileCreationTime(file, created));
+    struct statx sx {};
+    ASSERT_EQ(statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME, &sx), 0);
+    if (sx.stx_mask & STATX_BTIME) {
+        const double slack = 2.0 / 86400;
+        EXPECT_GE(created, before - slack);
+        EXPECT_LE(created, Now() + slack);
+    } else {
+        EXPECT_DOUBLE_EQ(created, modified);
+    }
+
+    EXPECT_FALSE(FileCreationTime(root_ + "/Exam/IMG/missing.jpg", created));
+    EXPECT_FALSE(FileCreationTime(root_ + "/Exam/IMG/Sub", created));
+    EXPECT_FALSE(FileCreationTime("D:\\img\\x.jpg", created));
+}
+
 TEST(FileFolders, ProgramAndTemporaryFolders) {
     EXPECT_TRUE(FileExists(ExecutableDir() + "/platform_core_tests"));
     ScopedEnv tmpdir("TMPDIR", "/var/tmp/");
