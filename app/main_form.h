@@ -177,6 +177,8 @@ public:
     // Before each object of the report prints: hospital name, logo, rich-text settings and the
     // exam's pictures.
     void pgwptBeforePrint(TpgwComponent* sender);
+    // The report is waiting for its preparation or still preparing.
+    bool ReportPreparing() const;
     void WdItem10Click(TObject* sender);
     void WdItem9Click(TObject* sender);
     void WdItem8Click(TObject* sender);

@@ -30,7 +30,9 @@
 #include "platform/graphics/picture.h"
 #include "platform/ui/containers.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/timer.h"
 #include "platform/ui/tool_bar.h"
+#include "report/abstract_bases.h"
 #include "report/memo_view.h"
 #include "report/options.h"
 #include "report/page.h"
@@ -337,6 +339,10 @@ void TMainForm::pgwptBeforePrint(TpgwComponent*) {
     fill(pictures.Logo, "logo");
     for (int k = 0; k < pictures.Count; ++k)
         fill(pictures.Exam[static_cast<std::size_t>(k)], "Picture" + std::to_string(k + 1));
+}
+
+bool TMainForm::ReportPreparing() const {
+    return pgwpt->Timer()->Enabled() || (pgwpt->Engine() && pgwpt->Engine()->Running());
 }
 
 void TMainForm::WdItem10Click(TObject*) {

@@ -21,7 +21,6 @@
 #include "platform/ui/menus.h"
 #include "platform/ui/message_reporter.h"
 #include "platform/ui/std_controls.h"
-#include "platform/ui/timer.h"
 #include "platform/ui/tool_bar.h"
 #include "report/abstract_bases.h"
 #include "report/memo_view.h"
@@ -112,9 +111,7 @@ void driveExam(TMainForm* form, const std::string& exam, const std::string& out)
     form->Check_View_Report->SetChecked(true);
     form->DBGridxDblClick(nullptr);
     TpgwReport& report = *form->pgwpt;
-    pumpWhile([&] {
-        return report.Timer()->Enabled() || (report.Engine() && report.Engine()->Running());
-    });
+    pumpWhile([form] { return form->ReportPreparing(); });
     Application()->ProcessMessages();
     const int pages = report.PreviewPages()->GetCount();
     log << "pages\t" << pages << "\n";

@@ -26,7 +26,6 @@
 #include "platform/graphics/jpeg_image.h"
 #include "platform/ui/application.h"
 #include "platform/ui/std_controls.h"
-#include "platform/ui/timer.h"
 #include "report/abstract_bases.h"
 #include "report/report.h"
 #include "tools/make-demo/report_templates.h"
@@ -37,9 +36,9 @@ constexpr int kRows = 5000;
 constexpr int kExam = 4321;
 
 // A scan-like picture: noise over a dark field, so the JPEG is of a realistic size.
-std::string Jpeg(int seed) {
+std::string Jpeg(int look) {
     TBitmap b(640, 480, pf24bit);
-    unsigned state = 2166136261u ^ static_cast<unsigned>(seed);
+    unsigned state = 2166136261u ^ static_cast<unsigned>(look);
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; x += 4) {
             state = state * 1664525u + 1013904223u;
@@ -128,7 +127,7 @@ int main() {
         form.pgwPrv->Workspace()->Repaint();
         app->ProcessMessages();
         const double first = Ms(t0);
-        while (report.Timer()->Enabled() || (report.Engine() && report.Engine()->Running())) {
+        while (form.ReportPreparing()) {
             app->ProcessMessages();
             ::usleep(100);
         }

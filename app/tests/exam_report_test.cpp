@@ -27,7 +27,6 @@
 #include "platform/print/recording_print_backend.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/std_controls.h"
-#include "platform/ui/timer.h"
 #include "platform/ui/tool_bar.h"
 #include "report/abstract_bases.h"
 #include "report/band.h"
@@ -105,11 +104,10 @@ protected:
         WaitPrepared();
     }
     void WaitPrepared() {
-        TpgwReport& r = *form->pgwpt;
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         do {
             Application()->ProcessMessages();
-            if (!r.Timer()->Enabled() && !(r.Engine() && r.Engine()->Running())) return;
+            if (!form->ReportPreparing()) return;
             ::usleep(1000);
         } while (std::chrono::steady_clock::now() < end);
         FAIL() << "the report was not prepared";

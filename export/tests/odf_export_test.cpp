@@ -97,16 +97,7 @@ class OdfExports : public PageExportFixture {
 protected:
     void SetUp() override {
         PageExportFixture::SetUp();
-        clock = SetExportClock([] {
-            std::tm t{};
-            t.tm_year = 2026 - 1900;
-            t.tm_mon = 2;
-            t.tm_mday = 4;
-            t.tm_hour = 9;
-            t.tm_min = 5;
-            t.tm_sec = 7;
-            return t;
-        });
+        clock.Set(2026, 3, 4, 9, 5, 7);
         ods = std::make_unique<TpgwODSExport>(TpgwCustomExportFilter::UnlistedTag{});
         odt = std::make_unique<TpgwODTExport>(TpgwCustomExportFilter::UnlistedTag{});
         for (TpgwODFExport* f :
@@ -119,7 +110,6 @@ protected:
     void TearDown() override {
         ods.reset();
         odt.reset();
-        SetExportClock(std::move(clock));
         PageExportFixture::TearDown();
     }
     bool HaveReaders() const {
@@ -179,7 +169,7 @@ protected:
     }
 
     TempDir dir;
-    TpgwExportClock clock;
+    FixedExportClock clock;
     std::unique_ptr<TpgwODSExport> ods;
     std::unique_ptr<TpgwODTExport> odt;
 };

@@ -3,6 +3,7 @@
 // export driver hands them over.
 
 #include <cstddef>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,4 +110,32 @@ public:
 
 private:
     TpgwExportOpener previous_;
+};
+
+// The time exports stamp, fixed while it lives; the clock in force before comes back after.
+class FixedExportClock {
+public:
+    FixedExportClock() = default;
+    ~FixedExportClock() {
+        if (fixed_) SetExportClock(std::move(previous_));
+    }
+    FixedExportClock(const FixedExportClock&) = delete;
+    FixedExportClock& operator=(const FixedExportClock&) = delete;
+    // Local time; month 1 to 12.
+    void Set(int year, int month, int day, int hour, int minute, int second) {
+        std::tm t{};
+        t.tm_year = year - 1900;
+        t.tm_mon = month - 1;
+        t.tm_mday = day;
+        t.tm_hour = hour;
+        t.tm_min = minute;
+        t.tm_sec = second;
+        TpgwExportClock before = SetExportClock([t] { return t; });
+        if (!fixed_) previous_ = std::move(before);
+        fixed_ = true;
+    }
+
+private:
+    TpgwExportClock previous_;
+    bool fixed_ = false;
 };

@@ -108,22 +108,12 @@ protected:
         PageExportFixture::SetUp();
         guids =
             TpgwPDFExport::SetGuidSource([] { return "{0123ABCD-4567-89EF-0123-456789ABCDEF}"; });
-        clock = SetExportClock([] {
-            std::tm t{};
-            t.tm_year = 2026 - 1900;
-            t.tm_mon = 11;
-            t.tm_mday = 11;
-            t.tm_hour = 9;
-            t.tm_min = 5;
-            t.tm_sec = 7;
-            return t;
-        });
+        clock.Set(2026, 12, 11, 9, 5, 7);
         filter = std::make_unique<TpgwPDFExport>(TpgwCustomExportFilter::UnlistedTag{});
     }
     void TearDown() override {
         filter.reset();
         TpgwPDFExport::SetGuidSource(std::move(guids));
-        SetExportClock(std::move(clock));
         PageExportFixture::TearDown();
     }
     // Exports the pages; the file must pass qpdf's check.
@@ -156,7 +146,7 @@ protected:
 
     std::unique_ptr<TpgwPDFExport> filter;
     TpgwPDFExport::GuidSource guids;
-    TpgwExportClock clock;
+    FixedExportClock clock;
 };
 
 // ---- structure ---------------------------------------------------------------------------------

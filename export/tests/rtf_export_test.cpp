@@ -162,22 +162,13 @@ class RtfExports : public PageExportFixture {
 protected:
     void SetUp() override {
         PageExportFixture::SetUp();
-        clock = SetExportClock([] {
-            std::tm t{};
-            t.tm_year = 2026 - 1900;
-            t.tm_mon = 2;
-            t.tm_mday = 4;
-            t.tm_hour = 9;
-            t.tm_min = 5;
-            return t;
-        });
+        clock.Set(2026, 3, 4, 9, 5, 0);
         filter = std::make_unique<TpgwRTFExport>(TpgwCustomExportFilter::UnlistedTag{});
         filter->SetShowProgress(false);
         filter->SetReport(report.get());
     }
     void TearDown() override {
         filter.reset();
-        SetExportClock(std::move(clock));
         PageExportFixture::TearDown();
     }
     std::string Export() {
@@ -217,7 +208,7 @@ protected:
     }
 
     std::unique_ptr<TpgwRTFExport> filter;
-    TpgwExportClock clock;
+    FixedExportClock clock;
 };
 
 // ---- layout --------------------------------------------------------------------------------

@@ -116,22 +116,11 @@ std::vector<int> RowBreaks(const std::string& xml) {
     return rows;
 }
 
-std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
-
 class XmlExports : public PageExportFixture {
 protected:
     void SetUp() override {
         PageExportFixture::SetUp();
-        clock = SetExportClock([] { return LocalTime(2026, 3, 4, 9, 5, 7); });
+        clock.Set(2026, 3, 4, 9, 5, 7);
         filter = std::make_unique<TpgwXMLExport>(TpgwCustomExportFilter::UnlistedTag{});
         filter->SetShowProgress(false);
         filter->SetReport(report.get());
@@ -142,7 +131,6 @@ protected:
     void TearDown() override {
         FormatSettings() = settings;
         filter.reset();
-        SetExportClock(std::move(clock));
         PageExportFixture::TearDown();
     }
     std::string Export() {
@@ -175,7 +163,7 @@ protected:
     }
 
     std::unique_ptr<TpgwXMLExport> filter;
-    TpgwExportClock clock;
+    FixedExportClock clock;
     TFormatSettings settings;
 };
 
@@ -447,7 +435,7 @@ TEST_F(XmlExports, PrologueAndDocumentPropertiesWithTheTimeInUtc) {
     EXPECT_EQ(Count(xml, "\n"), Count(xml, "\r\n"));
 
     // Early in the morning here is the day before in UTC.
-    SetExportClock([] { return LocalTime(2026, 1, 1, 3, 0, 0); });
+    clock.Set(2026, 1, 1, 3, 0, 0);
     xml = Export();
     EXPECT_TRUE(Has(xml, "<Created>2025-12-31T19:00:00Z</Created>")) << xml;
 }
