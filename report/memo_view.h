@@ -131,7 +131,7 @@ public:
 
     // ---- measuring, drawing and splitting (report units)
     double CalcHeight() override;
-    double CalcWidth();
+    virtual double CalcWidth();
     double TakeFittingPart(bool atLeastOneLine = false) override;
     void ResetParts() override;
     void BeginDraw(TCanvas& canvas, double scaleX, double scaleY, double offsetX,

@@ -12,6 +12,7 @@
 #include "script/sys_functions.h"
 #include "report/component.h"
 #include "report/data_set.h"
+#include "report/dmp_class.h"
 #include "report/line_view.h"
 #include "report/memo_view.h"
 #include "report/page.h"
@@ -79,6 +80,8 @@ void StartModules() {
     // Whatever else a program starts, the object model comes first.
     RegisterModule(TpgwModuleStage::ObjectModel, "pgwClass", ObjectModelStartup,
                    ObjectModelShutdown);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwDMPClass", RegisterDMPClasses,
+                   UnregisterDMPClasses);
     // The built-ins come first in every script, then the class, INI and report bindings.
     RegisterModule(TpgwModuleStage::ScriptBindings, "ks_isysfunctions", ksRegisterSysFunctions,
                    ksUnregisterSysFunctions);

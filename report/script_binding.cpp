@@ -19,6 +19,7 @@
 #include "report/component.h"
 #include "report/data_set.h"
 #include "report/dialog_control.h"
+#include "report/dmp_class.h"
 #include "report/line_view.h"
 #include "report/memo_view.h"
 #include "report/module_startup.h"
@@ -246,8 +247,11 @@ TpgwReportModule::TpgwReportModule(TksScript* script) : TksRTTIModule(script) {
     }
     s.AddClass(TpgwMemoView::StaticClass(), "TpgwCustomMemoView");
     s.AddClass(TpgwSysMemoView::StaticClass(), "TpgwCustomMemoView");
+    s.AddClass(TpgwDMPMemoView::StaticClass(), "TpgwCustomMemoView");
     s.AddClass(TpgwCustomLineView::StaticClass(), "TpgwStretcheable");
     s.AddClass(TpgwLineView::StaticClass(), "TpgwCustomLineView");
+    s.AddClass(TpgwDMPLineView::StaticClass(), "TpgwCustomLineView");
+    s.AddClass(TpgwDMPCommand::StaticClass(), "TpgwView");
     if (TksClassVariable* c = s.AddClass(TpgwPictureView::StaticClass(), "TpgwView"))
         c->AddMember("procedure LoadFromFile(filename: String)", call);
     s.AddClass(TpgwSubreport::StaticClass(), "TpgwView");
@@ -269,6 +273,7 @@ TpgwReportModule::TpgwReportModule(TksScript* script) : TksRTTIModule(script) {
         s.AddClass(*cls, "TpgwBand");
     s.AddClass(TpgwPage::StaticClass(), "TpgwComponent");
     s.AddClass(TpgwReportPage::StaticClass(), "TpgwPage");
+    s.AddClass(TpgwDMPPage::StaticClass(), "TpgwReportPage");
     s.AddClass(TpgwDataPage::StaticClass(), "TpgwPage");
     if (TksClassVariable* c = s.AddClass(TpgwEngineOptions::StaticClass(), "TPersistent"))
         c->AddProperty("DestroyForms", "Boolean", get, set);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <any>
+#include <cstdint>
 
 #include "platform/core/component.h"
 #include "platform/core/object_handle.h"
@@ -291,9 +292,19 @@ void TksPropertyHelper::SetValue(const Variant& value) {
         case TTypeKind::tkLString:
         case TTypeKind::tkWString: SetStrProp(*object, *info, VarToStr(value)); break;
         case TTypeKind::tkVariant: SetVariantProp(*object, *info, value); break;
+        case TTypeKind::tkSet:
+            // A set constructor ([a, b]) arrives as the array of its element bits.
+            if (value.IsArray() && VarArrayDimCount(value) == 1) {
+                std::uint32_t bits = 0;
+                for (int i = VarArrayLowBound(value, 1); i <= VarArrayHighBound(value, 1); ++i)
+                    if (const Variant e = VarArrayGet(value, {i}); !e.IsNull())
+                        bits |= static_cast<std::uint32_t>(e.AsInteger());
+                SetOrdProp(*object, *info, static_cast<std::int64_t>(bits));
+                break;
+            }
+            [[fallthrough]];
         case TTypeKind::tkInteger:
         case TTypeKind::tkEnumeration:
-        case TTypeKind::tkSet:
             if (VarType == kvtBool)
                 SetOrdProp(*object, *info, value.AsBool() ? 1 : 0);
             else

@@ -16,6 +16,7 @@
 #include "platform/core/stream.h"
 #include "platform/graphics/raster_canvas.h"
 #include "report/data_set.h"
+#include "report/dmp_class.h"
 #include "report/page.h"
 #include "report/report.h"
 #include "report/tests/golden_image.h"
@@ -28,14 +29,6 @@ const bool registered = [] {
     RegisterClasses<TpgwReport, TpgwUserDataSet>();
     return true;
 }();
-
-// Stands for the dot-matrix page: a report page laid out on character cells.
-class TCharacterGridPage : public TpgwReportPage {
-    LUMETRA_CLASS(TCharacterGridPage, TpgwReportPage)
-public:
-    explicit TCharacterGridPage(TComponent* owner) : TpgwReportPage(owner) {}
-    bool IsDotMatrix() const override { return true; }
-};
 
 template <class T> TpgwBand* NewBand(TComponent* owner) {
     return new T(owner);
@@ -237,7 +230,7 @@ TEST_F(Bands, SnapToCharacterCellsOnDotMatrixPages) {
         {"Top negative", &TpgwComponent::SetTop, &TpgwComponent::Top, -40, -34},
         {"Width is not snapped", &TpgwComponent::SetWidth, &TpgwComponent::Width, 20, 20},
     };
-    auto* grid = new TCharacterGridPage(&report);
+    auto* grid = new TpgwDMPPage(&report);
     for (const Case& c : cases) {
         auto* onGrid = MakeBand<TpgwMasterData>(grid);
         auto* onPaper = MakeBand<TpgwMasterData>(page);

@@ -17,6 +17,7 @@
 #include "report/band.h"
 #include "report/data_set.h"
 #include "report/dialog_control.h"
+#include "report/dmp_class.h"
 #include "report/line_view.h"
 #include "report/memo_view.h"
 #include "report/module_startup.h"
@@ -407,6 +408,16 @@ TEST_F(ReportBindingTest, MainBlockSetsMemoText) {
     Run("begin W := TWideStrings.Create; W.Add('p'); W.Add('q'); Memo1.Lines := W; W.Free;"
         " end.");
     EXPECT_EQ(memo->Text(), "p\r\nq\r\n");
+}
+
+TEST_F(ReportBindingTest, ScriptSetsADotMatrixMemosPrinterStyle) {
+    auto* dmp = Make<TpgwDMPMemoView>(Make<TpgwDMPPage>(report.get(), "DMPPage1"), "DMPMemo1");
+    EXPECT_EQ(Run("begin DMPMemo1.FontStyle := [fsxBold, fsxWide]; "
+                  "WriteLn(DMPMemo1 is TpgwCustomMemoView) end."),
+              "True\n");
+    EXPECT_EQ(dmp->FontStyle(), DMPStyle(fsxBold) | DMPStyle(fsxWide));
+    EXPECT_FALSE(dmp->ParentFont());
+    EXPECT_TRUE(dmp->Font()->Style().Contains(fsBold));
 }
 
 TEST_F(ReportBindingTest, AnsiTextGoesThroughTheFontsCodePage) {
