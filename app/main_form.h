@@ -55,6 +55,7 @@ class TpgwXLSExport;
 class TpgwXMLExport;
 class TpgwODSExport;
 class TpgwODTExport;
+class TpgwTXTExport;
 class TPicture;
 class Variant;
 
@@ -143,6 +144,7 @@ public:
     TpgwXMLExport* pgwXMLExport1 = nullptr;
     TpgwODSExport* pgwODSExport1 = nullptr;
     TpgwODTExport* pgwODTExport1 = nullptr;
+    TpgwTXTExport* pgwTXTExport1 = nullptr;
 
     // Handlers, as the controls call them.
     void FormCreate(TObject* sender);

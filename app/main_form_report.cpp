@@ -18,6 +18,7 @@
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
+#include "export/txt_export.h"
 #include "export/xls_export.h"
 #include "export/xml_export.h"
 #include "objects/rich_view.h"
@@ -279,6 +280,19 @@ void TMainForm::BuildExportFilters() {
         odf->SetEmptyLines(true);
         odf->SetSuppressPageHeadersFooters(false);
     }
+
+    pgwTXTExport1 = common(new TpgwTXTExport(this), "pgwTXTExport1");
+    pgwTXTExport1->SetScaleWidth(1.0);
+    pgwTXTExport1->SetScaleHeight(1.0);
+    pgwTXTExport1->SetBorders(false);
+    pgwTXTExport1->SetPseudogrpahic(false);
+    pgwTXTExport1->SetPageBreaks(true);
+    pgwTXTExport1->SetOEMCodepage(false);
+    pgwTXTExport1->SetEmptyLines(false);
+    pgwTXTExport1->SetLeadSpaces(false);
+    pgwTXTExport1->SetPrintAfter(false);
+    pgwTXTExport1->SetPrinterDialog(true);
+    pgwTXTExport1->SetUseSavedProps(true);
 }
 
 void TMainForm::ShowExamReport(const Variant& id) {

@@ -8,6 +8,7 @@
 #include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
+#include "export/txt_export.h"
 #include "export/xls_export.h"
 #include "export/xml_export.h"
 #include "report/module_startup.h"
@@ -24,6 +25,7 @@ void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportODF", RegisterODFExports);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportXML", RegisterXMLExport);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportXLS", RegisterXLSExport);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportTXT", RegisterTXTExport);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }

@@ -17,6 +17,7 @@
 #include "export/export_filter.h"
 #include "export/odf_export.h"
 #include "export/pdf_export.h"
+#include "export/txt_export.h"
 #include "export/xls_export.h"
 #include "export/xml_export.h"
 #include "platform/core/ini_file.h"
@@ -329,6 +330,19 @@ TEST_F(ExamReport, TheWindowHoldsTheSpreadsheetAndDocumentFilters) {
         EXPECT_TRUE(f->ShowProgress());
         EXPECT_FALSE(f->OverwritePrompt());
     }
+}
+
+TEST_F(ExamReport, TheWindowHoldsTheDotMatrixFilter) {
+    Start();
+    TpgwTXTExport* txt = form->pgwTXTExport1;
+    ASSERT_NE(txt, nullptr);
+    EXPECT_EQ(txt->ScaleWidth(), 1.0);
+    EXPECT_EQ(txt->ScaleHeight(), 1.0);
+    EXPECT_FALSE(txt->Borders() || txt->Pseudogrpahic() || txt->OEMCodepage() ||
+                 txt->EmptyLines() || txt->LeadSpaces() || txt->PrintAfter());
+    EXPECT_TRUE(txt->PageBreaks() && txt->PrinterDialog() && txt->UseSavedProps());
+    EXPECT_TRUE(txt->UseFileCache() && txt->ShowProgress());
+    EXPECT_FALSE(txt->OverwritePrompt());
 }
 
 } // namespace

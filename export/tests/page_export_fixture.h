@@ -47,9 +47,8 @@ protected:
         memo->Font()->SetSize(10);
         return memo;
     }
-    std::string Run(TpgwCustomExportFilter& filter) {
-        TMemoryStream out;
-        filter.SetTargetStream(&out);
+    // The pages through the filter as the driver hands them over, without its dialog.
+    void Drive(TpgwCustomExportFilter& filter) {
         filter.SetShowDialog(false);
         EXPECT_TRUE(filter.OpenOutput());
         for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -59,6 +58,11 @@ protected:
             filter.LeavePage(pages[i], static_cast<int>(i));
         }
         filter.CloseOutput();
+    }
+    std::string Run(TpgwCustomExportFilter& filter) {
+        TMemoryStream out;
+        filter.SetTargetStream(&out);
+        Drive(filter);
         filter.SetTargetStream(nullptr);
         return std::string(reinterpret_cast<const char*>(out.Memory()),
                            static_cast<std::size_t>(out.Size()));

@@ -47,7 +47,7 @@ const char* const kUsage =
     "      The prepared report, written only when the preparation succeeds.\n"
     "  --export FORMAT FILE\n"
     "      Exports the prepared report to FILE through the filter of FORMAT (bmp, csv,\n"
-    "      gif, html, jpeg, ods, odt, pdf, rtf, tiff, txt, xls, xml), without dialogs.\n"
+    "      gif, html, jpeg, ods, odt, pdf, prn, rtf, tiff, txt, xls, xml), without dialogs.\n"
     "      At least one of --out and --export is needed.\n"
     "  --set NAME=VALUE\n"
     "      Sets the published property NAME of the filter of the --export before it\n"
