@@ -56,6 +56,7 @@ class TpgwXMLExport;
 class TpgwODSExport;
 class TpgwODTExport;
 class TpgwTXTExport;
+class TpgwMailExport;
 class TPicture;
 class Variant;
 
@@ -145,6 +146,7 @@ public:
     TpgwODSExport* pgwODSExport1 = nullptr;
     TpgwODTExport* pgwODTExport1 = nullptr;
     TpgwTXTExport* pgwTXTExport1 = nullptr;
+    TpgwMailExport* pgwMailExport1 = nullptr;
 
     // Handlers, as the controls call them.
     void FormCreate(TObject* sender);

@@ -14,6 +14,7 @@
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/image_export.h"
+#include "export/mail_export.h"
 #include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
@@ -293,6 +294,13 @@ void TMainForm::BuildExportFilters() {
     pgwTXTExport1->SetPrintAfter(false);
     pgwTXTExport1->SetPrinterDialog(true);
     pgwTXTExport1->SetUseSavedProps(true);
+
+    pgwMailExport1 = common(new TpgwMailExport(this), "pgwMailExport1");
+    pgwMailExport1->SetShowExportDialog(true);
+    pgwMailExport1->SetSmtpPort(25);
+    pgwMailExport1->SetUseIniFile(true);
+    pgwMailExport1->SetTimeOut(60);
+    pgwMailExport1->SetConfurmReading(false);
 }
 
 void TMainForm::ShowExamReport(const Variant& id) {

@@ -5,6 +5,7 @@
 #include "export/csv_export.h"
 #include "export/html_export.h"
 #include "export/image_export.h"
+#include "export/mail_export.h"
 #include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
@@ -26,6 +27,7 @@ void RegisterExportModule() {
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportXML", RegisterXMLExport);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportXLS", RegisterXLSExport);
     RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportTXT", RegisterTXTExport);
+    RegisterModule(TpgwModuleStage::ObjectClasses, "pgwExportMail", RegisterMailExport);
     RegisterModule(TpgwModuleStage::StringTables, "pgwrcExports",
                    [] { GetResources().AddXML(ExportStringsXML()); });
 }

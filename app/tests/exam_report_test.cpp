@@ -15,6 +15,7 @@
 #include "engine/preview.h"
 #include "engine/printers.h"
 #include "export/export_filter.h"
+#include "export/mail_export.h"
 #include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/txt_export.h"
@@ -343,6 +344,19 @@ TEST_F(ExamReport, TheWindowHoldsTheDotMatrixFilter) {
     EXPECT_TRUE(txt->PageBreaks() && txt->PrinterDialog() && txt->UseSavedProps());
     EXPECT_TRUE(txt->UseFileCache() && txt->ShowProgress());
     EXPECT_FALSE(txt->OverwritePrompt());
+}
+
+TEST_F(ExamReport, TheWindowHoldsTheMailFilter) {
+    Start();
+    TpgwMailExport* mail = form->pgwMailExport1;
+    ASSERT_NE(mail, nullptr);
+    EXPECT_TRUE(mail->ShowExportDialog());
+    EXPECT_EQ(mail->SmtpPort(), 25);
+    EXPECT_TRUE(mail->UseIniFile());
+    EXPECT_EQ(mail->TimeOut(), 60);
+    EXPECT_FALSE(mail->ConfurmReading());
+    EXPECT_TRUE(mail->UseFileCache() && mail->ShowProgress());
+    EXPECT_FALSE(mail->OverwritePrompt());
 }
 
 } // namespace

@@ -554,6 +554,33 @@ TDateTime Time() {
     return localNow(false, true);
 }
 
+int TimeZoneBias(TDateTime local) {
+    int year, month, day, hour, minute, second, ms;
+    DecodeDate(local, year, month, day);
+    DecodeTime(local, hour, minute, second, ms);
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1; // let the zone's rules decide whether daylight time holds
+    tzset();
+    const std::time_t when = std::mktime(&t);
+    std::tm resolved{};
+    localtime_r(&when, &resolved);
+    return static_cast<int>(-resolved.tm_gmtoff / 60);
+}
+
+int TimeZoneBias() {
+    tzset();
+    const std::time_t when = std::time(nullptr);
+    std::tm resolved{};
+    localtime_r(&when, &resolved);
+    return static_cast<int>(-resolved.tm_gmtoff / 60);
+}
+
 int DayOfWeek(TDateTime value) {
     return decode(value).dayOfWeek;
 }

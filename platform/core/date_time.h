@@ -25,6 +25,12 @@ bool IsLeapYear(int year);
 // The same day `months` later (clamped to the month's last day), time of day kept.
 TDateTime IncMonth(TDateTime value, int months);
 
+// UTC minus local time in minutes, daylight time included, in the process's time zone (TZ):
+// at the given local date-time, or now. A local time that the clock skips or repeats at a
+// daylight change takes the bias the C library resolves it to.
+int TimeZoneBias(TDateTime local);
+int TimeZoneBias();
+
 // Text forms with the format settings in force (FormatSettings()) unless given.
 std::string FormatDateTime(std::string_view format, TDateTime value);
 std::string FormatDateTime(std::string_view format, TDateTime value, const TFormatSettings& fs);

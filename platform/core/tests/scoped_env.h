@@ -2,6 +2,7 @@
 // An environment variable set (or removed) for the life of the object, then restored.
 
 #include <stdlib.h>
+#include <time.h>
 
 #include <optional>
 #include <string>
@@ -27,4 +28,17 @@ public:
 private:
     std::string name_;
     std::optional<std::string> old_;
+};
+
+// TZ for the life of the object; the C library rereads it on the way in and out.
+class ScopedZone {
+public:
+    explicit ScopedZone(const std::string& tz) : env_("TZ", tz) { ::tzset(); }
+    ~ScopedZone() {
+        env_.Set(std::nullopt);
+        ::tzset();
+    }
+
+private:
+    ScopedEnv env_;
 };
