@@ -588,12 +588,7 @@ void TpgwTXTExport::PrintFile(const std::string& fileName) {
 }
 
 void TpgwTXTExport::PrintRaw(const std::string& fileName, const std::string& title) {
-    std::string bytes;
-    {
-        TFileStream in(fileName, fmOpenRead);
-        bytes.resize(static_cast<std::size_t>(in.Size()));
-        in.ReadBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    }
+    const std::string bytes = ReadFileBytes(std::string_view(fileName));
     TpgwCustomPrinter* printer = GetPrinters()->Printer();
     if (!printer) throw EPrinter("No printer is selected");
     printer->SetTitle(title);
@@ -622,17 +617,9 @@ void TpgwTXTExport::PrintAfterExport() {
         copies_ = copies;
     }
     BuildInitString();
-    std::string contents;
-    {
-        TFileStream in(FileName(), fmOpenRead);
-        contents.resize(static_cast<std::size_t>(in.Size()));
-        in.ReadBuffer(contents.data(), static_cast<std::int64_t>(contents.size()));
-    }
+    const std::string contents = ReadFileBytes(std::string_view(FileName()));
     const std::string copy = MakeTempFileName();
-    struct Remove {
-        const std::string& Name;
-        ~Remove() { DeleteFile(Name); }
-    } remove{copy};
+    TScopedFileDeletion remove(copy);
     {
         TFileStream out(copy, fmCreate);
         out.WriteBuffer(initString_.data(), static_cast<std::int64_t>(initString_.size()));

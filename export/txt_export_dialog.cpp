@@ -1,6 +1,5 @@
 #include "export/txt_export_dialog.h"
 
-#include <cstdio>
 
 #include "engine/dialog_building.h"
 #include "export/export_filter.h"
@@ -355,10 +354,7 @@ void TpgwTXTExportDialog::RefreshPreview() {
     std::string bytes;
     {
         ShowProgressOff progressOff(filter_);
-        struct Remove {
-            const std::string& name;
-            ~Remove() { std::remove(name.c_str()); }
-        } remove{fileName};
+        TScopedFileDeletion remove(fileName);
         report_->ExportTo(&run);
         if (FileExists(fileName)) bytes = ReadFileBytes(std::string_view(fileName));
     }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/core/date_time.h"
@@ -18,6 +19,17 @@ std::string ToNativePath(std::string_view path);
 bool FileExists(std::string_view path); // true for anything but a folder
 bool DirectoryExists(std::string_view path);
 bool DeleteFile(std::string_view path); // false for a folder or a missing file
+// Deletes a (temporary) file when it goes out of scope, whatever happened in between.
+class TScopedFileDeletion {
+public:
+    explicit TScopedFileDeletion(std::string path) : path_(std::move(path)) {}
+    ~TScopedFileDeletion() { DeleteFile(path_); }
+    TScopedFileDeletion(const TScopedFileDeletion&) = delete;
+    TScopedFileDeletion& operator=(const TScopedFileDeletion&) = delete;
+
+private:
+    std::string path_;
+};
 // Fails (false) when newName exists rather than replacing it.
 bool RenameFile(std::string_view oldName, std::string_view newName);
 // Creates the folder and any missing parents; true when it exists afterwards. Raises

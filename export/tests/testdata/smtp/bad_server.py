@@ -28,19 +28,31 @@ def note(text):
     log.flush()
 
 
+def closed():
+    note("CLOSED")
+    sys.exit(0)
+
+
 def send(*lines):
     data = "".join(l + "\r\n" for l in lines).encode()
-    if mode == "split":
-        for i in range(0, len(data), 3):
-            conn.sendall(data[i:i + 3])
-            time.sleep(0.005)
-    else:
-        conn.sendall(data)
+    # A client that has gone already (a reset, a broken pipe) has closed the connection.
+    try:
+        if mode == "split":
+            for i in range(0, len(data), 3):
+                conn.sendall(data[i:i + 3])
+                time.sleep(0.005)
+        else:
+            conn.sendall(data)
+    except (BrokenPipeError, ConnectionResetError):
+        closed()
 
 
 def wait_for_close():
     conn.settimeout(60)
-    while conn.recv(4096):
+    try:
+        while conn.recv(4096):
+            pass
+    except ConnectionResetError:
         pass
     note("CLOSED")
 
@@ -68,10 +80,12 @@ buf = b""
 in_data = False
 while True:
     while b"\r\n" not in buf:
-        chunk = conn.recv(65536)
+        try:
+            chunk = conn.recv(65536)
+        except ConnectionResetError:
+            chunk = b""
         if not chunk:
-            note("CLOSED")
-            sys.exit(0)
+            closed()
         buf += chunk
     raw, buf = buf.split(b"\r\n", 1)
     line = raw.decode(errors="replace")
