@@ -56,6 +56,7 @@ class TpgwXMLExport;
 class TpgwODSExport;
 class TpgwODTExport;
 class TpgwTXTExport;
+class TpgwCrossObject;
 class TpgwMailExport;
 class TPicture;
 class Variant;
@@ -147,6 +148,9 @@ public:
     TpgwODTExport* pgwODTExport1 = nullptr;
     TpgwTXTExport* pgwTXTExport1 = nullptr;
     TpgwMailExport* pgwMailExport1 = nullptr;
+    // Templates may hold cross-tabs.
+    TpgwCrossObject* pgwCrossObject1 = nullptr;
+    TpgwCrossObject* pgwCrossObject2 = nullptr;
 
     // Handlers, as the controls call them.
     void FormCreate(TObject* sender);

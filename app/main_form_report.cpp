@@ -15,6 +15,7 @@
 #include "export/html_export.h"
 #include "export/image_export.h"
 #include "export/mail_export.h"
+#include "objects/cross_view.h"
 #include "export/odf_export.h"
 #include "export/pdf_export.h"
 #include "export/rtf_export.h"
@@ -301,6 +302,11 @@ void TMainForm::BuildExportFilters() {
     pgwMailExport1->SetUseIniFile(true);
     pgwMailExport1->SetTimeOut(60);
     pgwMailExport1->SetConfurmReading(false);
+
+    pgwCrossObject1 = new TpgwCrossObject(this);
+    pgwCrossObject1->SetName("pgwCrossObject1");
+    pgwCrossObject2 = new TpgwCrossObject(this);
+    pgwCrossObject2->SetName("pgwCrossObject2");
 }
 
 void TMainForm::ShowExamReport(const Variant& id) {

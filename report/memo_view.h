@@ -118,6 +118,8 @@ public:
     }
     // The value of the last expression or field of an output.
     const Variant& Value() const { return value_; }
+    // For objects that print a value they computed themselves (cross-tab cells).
+    void SetValue(const Variant& value) { value_ = value; }
     // Set by the prepared-page drawing before it draws the memo.
     int TotalPages = 0;
     int CopyNo = 0;

@@ -104,3 +104,14 @@ void SetPreviewButtonImages(const TBitmap& strip, bool clear) {
     if (clear) list.Clear();
     FillImageList(strip, PreviewImageSize, PreviewImageSize, nullptr, list);
 }
+
+TImageList& GetObjectImages() {
+    static TImageList list(nullptr); // 16 x 16 by default
+    return list;
+}
+
+void SetObjectImages(const TBitmap& strip, bool clear) {
+    TImageList& list = GetObjectImages();
+    if (clear) list.Clear();
+    FillImageList(strip, PreviewImageSize, PreviewImageSize, nullptr, list);
+}

@@ -52,3 +52,9 @@ TBitmap UnpackBitmapResource(std::string_view packed);
 TImageList& GetPreviewButtonImages();
 // Adds a strip's tiles (clearing the list first when clear is set).
 void SetPreviewButtonImages(const TBitmap& strip, bool clear);
+
+// The 16-pixel images of the report object classes (indexes as the object registry gives
+// them). The program carries no strip for it yet, so the list holds only what modules add.
+TImageList& GetObjectImages();
+// Adds a strip's tiles (clearing the list first when clear is set).
+void SetObjectImages(const TBitmap& strip, bool clear);
